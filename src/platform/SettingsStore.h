@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace skerrin {
+
+namespace SettingsKey {
+inline const QString runtimeRoot = QStringLiteral("connectorMenuBar.runtimeRoot");
+inline const QString runtimeRootBookmark = QStringLiteral("connectorMenuBar.runtimeRootBookmark");
+inline const QString language = QStringLiteral("connectorMenuBar.language");
+inline const QString codexBin = QStringLiteral("connectorMenuBar.codexBin");
+inline const QString codexHome = QStringLiteral("connectorMenuBar.codexHome");
+} // namespace SettingsKey
+
+// The application's user-defaults store. A value of the wrong type reads as absent.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual std::optional<QString> string(const QString& key) const = 0;
+    virtual std::optional<QByteArray> data(const QString& key) const = 0;
+    virtual void setString(const QString& key, const QString& value) = 0;
+    virtual void setData(const QString& key, const QByteArray& value) = 0;
+    virtual void remove(const QString& key) = 0;
+};
+
+// QSettings in the platform's native place (an INI file under $XDG_CONFIG_HOME on Linux).
+std::unique_ptr<SettingsStore> makeSettingsStore();
+
+} // namespace skerrin
