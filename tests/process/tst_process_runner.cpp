@@ -20,7 +20,8 @@ using namespace skerrin;
 
 namespace {
 
-constexpr int kGenerousTimeout = 120'000;
+// Only there to stop a broken run from hanging the test; well within the test function's watchdog.
+constexpr int kGenerousTimeout = 60'000;
 
 // QCoro::waitFor needs a default-constructible value, which Result is not.
 Result<QString> await(QCoro::Task<Result<QString>> task) {
@@ -91,8 +92,11 @@ std::shared_ptr<PendingRun> start(QCoro::Task<Result<QString>> task) {
 // Ends runs left waiting on purpose: kills their recorded processes and waits for them to finish.
 void endRuns(const QStringList& pidFiles, const QList<std::shared_ptr<PendingRun>>& runs) {
     killRecordedPids(pidFiles);
-    for (const auto& run : runs)
-        (void)QTest::qWaitFor([&] { return run->has_value(); }, kGenerousTimeout);
+    (void)QTest::qWaitFor(
+        [&] {
+            return std::all_of(runs.begin(), runs.end(), [](const auto& run) { return run->has_value(); });
+        },
+        kGenerousTimeout / 2);
 }
 
 } // namespace
