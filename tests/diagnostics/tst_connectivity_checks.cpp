@@ -2,7 +2,6 @@
 #include "diagnostics/BoundedRequest.h"
 #include "diagnostics/ConnectivityChecks.h"
 
-#include "support/FakeTools.h"
 #include "support/LoopbackServer.h"
 
 #include <QCoro/QCoroTask>
@@ -27,7 +26,6 @@ class TestConnectivityChecks : public QObject {
     Q_OBJECT
 
 private slots:
-    void endpoints();
     void relayHealthUrl_data();
     void relayHealthUrl();
 
@@ -41,18 +39,6 @@ private slots:
     void timeOutBoundsTheWholeRequest_data();
     void timeOutBoundsTheWholeRequest();
 };
-
-void TestConnectivityChecks::endpoints() {
-    {
-        ScopedEnv unset("SKERRIN_CHATGPT_URL", "");
-        const QUrl url(chatGptEndpoint());
-        QCOMPARE(url.scheme(), QStringLiteral("https"));
-        QVERIFY(!url.host().isEmpty());
-        QVERIFY(url.path().isEmpty());
-    }
-    ScopedEnv overridden("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1");
-    QCOMPARE(chatGptEndpoint(), QStringLiteral("http://127.0.0.1:1"));
-}
 
 void TestConnectivityChecks::relayHealthUrl_data() {
     QTest::addColumn<QString>("base");
