@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+#include "diagnostics/BoundedRequest.h"
+
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+namespace skerrin {
+namespace {
+
+struct DeleteLater {
+    void operator()(QObject* object) const {
+        if (object != nullptr)
+            object->deleteLater();
+    }
+};
+
+enum class Abandoned { no, timedOut, tooLarge, redirectElsewhere };
+
+// Aborting from the event loop rather than inside a signal keeps the awaiting frame from
+// being resumed, and destroyed, underneath the emitting object.
+void abortLater(QNetworkReply* reply, Abandoned& reason, Abandoned why) {
+    if (reason != Abandoned::no)
+        return;
+    reason = why;
+    QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
+}
+
+} // namespace
+
+std::optional<QUrl> requestUrl(const QString& text) {
+    QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    const auto defaultPort = [](const QUrl& url) {
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String("https"))
+            return 443;
+        if (scheme == QLatin1String("http"))
+            return 80;
+        return -1;
+    };
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(defaultPort(a)) == b.port(defaultPort(b));
+}
+
+QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, QNetworkRequest request,
+                                                HttpMethod method, RequestOptions options) {
+    if (options.sameOriginRedirectsOnly)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::UserVerifiedRedirectPolicy);
+    const QUrl origin = request.url();
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(method == HttpMethod::head ? network->head(request)
+                                                                                 : network->get(request));
+    QNetworkReply* raw = reply.get();
+    Abandoned abandoned = Abandoned::no;
+    QObject guard; // every connection below dies with this frame
+
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &guard,
+                     [raw, &abandoned] { abortLater(raw, abandoned, Abandoned::timedOut); });
+    deadline.start(options.timeout);
+
+    QObject::connect(raw, &QNetworkReply::readyRead, &guard, [raw, &abandoned, &options] {
+        if (raw->bytesAvailable() > options.maxBodyBytes)
+            abortLater(raw, abandoned, Abandoned::tooLarge);
+    });
+    if (options.sameOriginRedirectsOnly) {
+        QObject::connect(raw, &QNetworkReply::redirected, &guard,
+                         [raw, &abandoned, origin](const QUrl& target) {
+                             if (sameOrigin(origin, raw->url().resolved(target)))
+                                 emit raw->redirectAllowed();
+                             else
+                                 abortLater(raw, abandoned, Abandoned::redirectElsewhere);
+                         });
+    }
+
+    if (!raw->isFinished())
+        co_await raw;
+    deadline.stop();
+
+    FinishedRequest result;
+    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid())
+        result.status = status.toInt();
+    const QNetworkReply::NetworkError error = raw->error();
+    switch (abandoned) {
+    case Abandoned::timedOut:
+        result.errorText = kRequestTimedOutText;
+        co_return result;
+    case Abandoned::tooLarge:
+        result.errorText = QStringLiteral("The response is too large.");
+        co_return result;
+    case Abandoned::redirectElsewhere:
+        result.errorText = QStringLiteral("The server redirected to another origin.");
+        co_return result;
+    case Abandoned::no:
+        break;
+    }
+    // Qt reports 4xx and 5xx answers as errors too; only failures below HTTP (codes under 100:
+    // connection, name, TLS, redirect chain) mean that no answer arrived.
+    if (error == QNetworkReply::NoError || (result.status && error >= 100)) {
+        result.transportOk = true;
+        result.body = raw->readAll();
+        if (result.body.size() > options.maxBodyBytes) {
+            result.transportOk = false;
+            result.body.clear();
+            result.errorText = QStringLiteral("The response is too large.");
+        }
+    } else {
+        result.errorText = raw->errorString();
+    }
+    co_return result;
+}
+
+} // namespace skerrin

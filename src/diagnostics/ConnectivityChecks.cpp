@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+#include "diagnostics/ConnectivityChecks.h"
+
+#include "diagnostics/BoundedRequest.h"
+
+namespace skerrin {
+
+QString chatGptEndpoint() {
+    const QString overridden = trimmed(qEnvironmentVariable("SKERRIN_CHATGPT_URL"));
+    return overridden.isEmpty() ? QStringLiteral("https://chatgpt.com") : overridden;
+}
+
+QString relayHealthUrl(const QString& relayBase) {
+    return relayBase.endsWith(QLatin1Char('/')) ? relayBase + QStringLiteral("healthz")
+                                                : relayBase + QStringLiteral("/healthz");
+}
+
+QCoro::Task<SetupCheck> probeConnectivity(QNetworkAccessManager* network, QString title, QString urlString,
+                                          std::chrono::milliseconds timeout) {
+    SetupCheck row{QStringLiteral("connectivity-") + title, title, {}, false};
+    const std::optional<QUrl> url = requestUrl(urlString);
+    if (!url) {
+        row.detail = QStringLiteral("Invalid URL: ") + urlString;
+        co_return row;
+    }
+    RequestOptions options;
+    options.timeout = timeout;
+    const FinishedRequest answer =
+        co_await sendBoundedRequest(network, QNetworkRequest(*url), HttpMethod::head, options);
+    if (!answer.transportOk) {
+        row.detail = answer.errorText;
+        co_return row;
+    }
+    row.isReady = true;
+    row.detail = answer.status ? QStringLiteral("Reachable (HTTP %1)").arg(*answer.status)
+                               : QStringLiteral("Reachable");
+    co_return row;
+}
+
+} // namespace skerrin
