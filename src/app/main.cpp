@@ -1,7 +1,27 @@
 // SPDX-License-Identifier: MIT
+#include "app/CommandLine.h"
+
+#include <QCoreApplication>
+
 #include <cstdio>
 
-int main() {
-    std::fputs("usage: skerrin COMMAND [ARG] [--json]\n", stderr);
-    return 2;
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
+    if (arguments.isEmpty()) {
+        // The tray application arrives with the panel; until then the command line is the interface.
+        std::fputs(qPrintable(skerrin::usageText()), stderr);
+        return 2;
+    }
+    const std::optional<skerrin::Command> command = skerrin::parseCommand(arguments);
+    if (!command) {
+        std::fputs(qPrintable(skerrin::usageText()), stderr);
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Skerrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Skerrin"));
+    return skerrin::runHeadless(*command);
 }

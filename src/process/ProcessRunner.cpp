@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "process/ProcessRunner.h"
 
+#include "process/BackgroundWork.h"
+
 #include "runtime/RuntimeLayout.h"
 
 #include <QByteArray>
@@ -354,23 +356,12 @@ QString combinedOutput(QByteArray& out, QByteArray& err) {
     return combined;
 }
 
-QThreadPool& runPool() {
-    // One thread per waiting run: a run that never ends must not hold up any other. Leaked on
-    // purpose, as destroying a pool waits for its threads and such a run may still be waiting.
-    static QThreadPool* const pool = [] {
-        auto* created = new QThreadPool;
-        created->setMaxThreadCount(std::numeric_limits<int>::max());
-        return created;
-    }();
-    return *pool;
-}
-
 // Not a coroutine itself: the values are copied into the task before the caller suspends. (GCC 12
 // mishandles lambda captures moved from a coroutine's parameters.)
 QFuture<Result<QString>> startRun(const QString& executable, const QStringList& arguments,
                                   const std::optional<QString>& currentDirectory,
                                   const Environment& environment) {
-    return QtConcurrent::run(&runPool(), [executable, arguments, currentDirectory, environment] {
+    return QtConcurrent::run(&backgroundPool(), [executable, arguments, currentDirectory, environment] {
         return runProcessSync(executable, arguments, currentDirectory, environment);
     });
 }

@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: MIT
+#include "app/CommandLine.h"
+
+#include "model/ConnectorMenuBarModel.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTimer>
+
+#include <QCoroSignal>
+#include <QCoroTask>
+
+#include <cstdio>
+
+namespace skerrin {
+namespace {
+
+struct CommandSpec {
+    const char* name;
+    bool takesArgument;
+};
+
+constexpr CommandSpec kCommands[] = {
+    {"state", false}, {"use-folder", true}, {"language", true},     {"refresh", false},
+    {"start", false}, {"stop", false},      {"keep-online", false}, {"advanced", false},
+};
+
+QJsonValue optionalText(const std::optional<QString>& text) {
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonArray checksJson(const QList<SetupCheck>& checks) {
+    QJsonArray array;
+    for (const SetupCheck& check : checks) {
+        array.append(QJsonObject{{QStringLiteral("id"), check.id},
+                                 {QStringLiteral("title"), check.title},
+                                 {QStringLiteral("detail"), check.detail},
+                                 {QStringLiteral("isReady"), check.isReady}});
+    }
+    return array;
+}
+
+QJsonValue pairingJson(const std::optional<PairingSessionState>& session) {
+    if (!session)
+        return QJsonValue::Null;
+    const QJsonValue expiry = session->expiresAt
+                                  ? QJsonValue(session->expiresAt->toUTC().toString(Qt::ISODate))
+                                  : QJsonValue(QJsonValue::Null);
+    return QJsonObject{{QStringLiteral("setupCode"), session->setupCode},
+                       {QStringLiteral("expiresAt"), expiry},
+                       {QStringLiteral("qrPath"), session->qrPath}};
+}
+
+QCoro::Task<> waitForFirstPass(ConnectorMenuBarModel& model) {
+    if (!model.hasFinishedFirstRefreshPass())
+        co_await qCoro(&model, &ConnectorMenuBarModel::firstRefreshPassFinished);
+}
+
+QCoro::Task<> runModelOperation(ConnectorMenuBarModel& model, const Command& command) {
+    if (command.name == QLatin1String("use-folder")) {
+        co_await model.useRuntimeFolder(command.argument);
+    } else if (command.name == QLatin1String("language")) {
+        model.setLanguage(*appLanguageFromRaw(command.argument));
+    } else if (command.name == QLatin1String("refresh")) {
+        co_await model.runFullRefresh();
+    } else if (command.name == QLatin1String("start")) {
+        co_await model.startConnector();
+    } else if (command.name == QLatin1String("stop")) {
+        co_await model.stopConnector();
+    } else if (command.name == QLatin1String("keep-online")) {
+        co_await model.ensureDesktopService();
+    } else if (command.name == QLatin1String("advanced")) {
+        co_await model.loadDeepSetupChecksIfNeeded();
+        co_await model.refreshConnectivityChecks(true);
+    }
+}
+
+QCoro::Task<int> runCommand(ConnectorMenuBarModel& model, Command command) {
+    co_await waitForFirstPass(model);
+    co_await runModelOperation(model, command);
+    co_await model.cancelRefreshLoop();
+    const QByteArray text = command.json ? QJsonDocument(modelSnapshot(model)).toJson(QJsonDocument::Indented)
+                                         : humanSummary(model).toUtf8();
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+    std::fflush(stdout);
+    co_return 0;
+}
+
+} // namespace
+
+std::optional<Command> parseCommand(const QStringList& arguments) {
+    Command command;
+    QStringList positional;
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--json"))
+            command.json = true;
+        else
+            positional.append(argument);
+    }
+    if (positional.isEmpty())
+        return std::nullopt;
+    command.name = positional.takeFirst();
+    for (const CommandSpec& spec : kCommands) {
+        if (command.name != QLatin1String(spec.name))
+            continue;
+        if (positional.size() != (spec.takesArgument ? 1 : 0))
+            return std::nullopt;
+        if (spec.takesArgument)
+            command.argument = positional.constFirst();
+        if (command.name == QLatin1String("language") && !appLanguageFromRaw(command.argument))
+            return std::nullopt;
+        if (command.name == QLatin1String("use-folder") && command.argument.isEmpty())
+            return std::nullopt;
+        return command;
+    }
+    return std::nullopt;
+}
+
+QString usageText() {
+    return QStringLiteral("usage: skerrin [COMMAND [ARG]] [--json]\n"
+                          "\n"
+                          "Without a command, starts the tray application.\n"
+                          "\n"
+                          "commands:\n"
+                          "  state               print the current state\n"
+                          "  use-folder PATH     use PATH as the runtime folder, then refresh\n"
+                          "  language en|zh-Hans switch the display language\n"
+                          "  refresh             refresh status, checks, pairing and platform status\n"
+                          "  start               start the desktop service\n"
+                          "  stop                stop the desktop service\n"
+                          "  keep-online         make sure the desktop service is online\n"
+                          "  advanced            load the deep setup checks and connectivity checks\n"
+                          "\n"
+                          "  --json              print the state as one JSON object\n");
+}
+
+QJsonObject modelSnapshot(const ConnectorMenuBarModel& model) {
+    return QJsonObject{
+        {QStringLiteral("runtimeRoot"), model.runtimeRoot()},
+        {QStringLiteral("statusSummary"), model.statusSummary()},
+        {QStringLiteral("statusDetail"), model.statusDetail()},
+        {QStringLiteral("statusDiagnostics"), model.statusDiagnostics()},
+        {QStringLiteral("isRunning"), model.isRunning()},
+        {QStringLiteral("isBusy"), model.isBusy()},
+        {QStringLiteral("launchAtLoginEnabled"), model.launchAtLoginEnabled()},
+        {QStringLiteral("transientMessage"), optionalText(model.transientMessage())},
+        {QStringLiteral("language"), rawValue(model.language())},
+        {QStringLiteral("setupChecks"), checksJson(model.setupChecks())},
+        {QStringLiteral("connectivityChecks"), checksJson(model.connectivityChecks())},
+        {QStringLiteral("latestActionOutput"), model.latestActionOutput()},
+        {QStringLiteral("pairingSession"), pairingJson(model.pairingSession())},
+        {QStringLiteral("currentPhoneSummary"), model.currentPhoneSummary()},
+        {QStringLiteral("currentPairingSummary"), model.currentPairingSummary()},
+        {QStringLiteral("hasLoadedDeepSetupChecks"), model.hasLoadedDeepSetupChecks()},
+        {QStringLiteral("statusIcon"), model.statusIcon()},
+        {QStringLiteral("latestActionSummary"), model.latestActionSummary()},
+        {QStringLiteral("pairingExpiresText"), model.pairingExpiresText()},
+        {QStringLiteral("appVersionText"), model.appVersionText()},
+        {QStringLiteral("runtimeInstallButtonTitle"), model.runtimeInstallButtonTitle()},
+        {QStringLiteral("primaryActionTitle"), model.primaryActionTitle()},
+        {QStringLiteral("primaryActionSubtitle"), model.primaryActionSubtitle()},
+        {QStringLiteral("isPairingConfigured"), model.isPairingConfigured()},
+    };
+}
+
+QString humanSummary(const ConnectorMenuBarModel& model) {
+    QString text;
+    const auto line = [&text](const QString& label, const QString& value) {
+        text += label + QStringLiteral(": ") + value + QLatin1Char('\n');
+    };
+    line(QStringLiteral("Runtime"),
+         model.runtimeRoot().isEmpty() ? QStringLiteral("(none)") : model.runtimeRoot());
+    line(QStringLiteral("Status"), model.statusSummary() + QStringLiteral(" — ") + model.statusDetail());
+    if (model.transientMessage())
+        line(QStringLiteral("Message"), *model.transientMessage());
+    if (const auto& session = model.pairingSession())
+        line(QStringLiteral("Pairing"),
+             session->setupCode + QStringLiteral(" (") + model.pairingExpiresText() + QLatin1Char(')'));
+    if (!model.currentPairingSummary().isEmpty())
+        line(QStringLiteral("Paired installation"), model.currentPairingSummary());
+    if (!model.currentPhoneSummary().isEmpty())
+        line(QStringLiteral("Phone"), model.currentPhoneSummary());
+    for (const SetupCheck& check : model.setupChecks() + model.connectivityChecks())
+        line(QStringLiteral("  [") + (check.isReady ? QStringLiteral("ok") : QStringLiteral("--")) +
+                 QStringLiteral("] ") + check.title,
+             check.detail);
+    line(QStringLiteral("Next step"),
+         model.primaryActionTitle() + QStringLiteral(" — ") + model.primaryActionSubtitle());
+    line(QStringLiteral("Version"), model.appVersionText());
+    return text;
+}
+
+int runHeadless(const Command& command) {
+    ConnectorMenuBarModel model(makePlatformServices());
+    QCoro::Task<int> task = runCommand(model, command);
+    int status = 0;
+    task.then([&status](int result) {
+        status = result;
+        QCoreApplication::exit(result);
+    });
+    QCoreApplication::exec();
+    return status;
+}
+
+} // namespace skerrin

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <optional>
+
+namespace skerrin {
+
+class ConnectorMenuBarModel;
+
+struct Command {
+    QString name;
+    QString argument;
+    bool json = false;
+};
+
+// Parses `skerrin COMMAND [ARG] [--json]`; absent for anything it does not know.
+std::optional<Command> parseCommand(const QStringList& arguments);
+
+QString usageText();
+
+// The published fields and derived texts, as printed by --json.
+QJsonObject modelSnapshot(const ConnectorMenuBarModel& model);
+
+// A short summary for people.
+QString humanSummary(const ConnectorMenuBarModel& model);
+
+// Runs one headless command against a freshly built model and returns the exit status.
+int runHeadless(const Command& command);
+
+} // namespace skerrin

@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#include "model/ConnectorMenuBarModel.h"
+
+#include "model/RefreshLoop.h"
+
+#include <QPointer>
+
+namespace skerrin {
+namespace {
+
+// Earlier than any clock reading, so the 30-second throttles always see it as stale.
+QDateTime distantPast() {
+    return QDateTime::fromMSecsSinceEpoch(0, Qt::UTC).addYears(-1969);
+}
+
+AppLanguage preferredLanguage(const QStringList& preferred) {
+    const QString first = preferred.isEmpty() ? QString() : preferred.constFirst().toLower();
+    return first.startsWith(QLatin1String("zh")) ? AppLanguage::chinese : AppLanguage::english;
+}
+
+} // namespace
+
+ConnectorMenuBarModel::ConnectorMenuBarModel(PlatformServices services, ModelOptions options, QObject* parent)
+    : QObject(parent), m_services(std::move(services)), m_options(options) {
+    // 1. Initial values, before anything else reads the fields.
+    m_statusSummary = QStringLiteral("Not configured");
+    m_statusDetail = QStringLiteral("Looking for a Brevant runtime...");
+    m_latestActionOutput = QStringLiteral("No setup action run yet.");
+    m_lastSetupCheckAt = distantPast();
+    m_lastConnectivityCheckAt = distantPast();
+
+    // 2. Runtime root.
+    m_runtimeRoot = detectRuntimeRoot();
+
+    // 3. Language: an exact stored raw value, else the first preferred language.
+    const std::optional<QString> stored = settings().string(SettingsKey::language);
+    const std::optional<AppLanguage> storedLanguage = stored ? appLanguageFromRaw(*stored) : std::nullopt;
+    m_language = storedLanguage.value_or(preferredLanguage(appInfo().preferredLanguages()));
+
+    // 4. Launch at login: only an enabled item counts.
+    m_launchAtLoginEnabled = m_services.loginItem->status() == LoginItemStatus::enabled;
+
+    // 5. Folder access for a root on an external volume.
+    refreshRuntimeRootScopedAccess();
+
+    // 6. Remember a valid root (validated path, not the raw field).
+    if (const std::optional<QString> valid = validRuntimeRoot(m_runtimeRoot))
+        settings().setString(SettingsKey::runtimeRoot, *valid);
+
+    // 7. The refresh loop starts once the event loop runs, so construction runs no request.
+    m_refreshLoopTask = std::make_unique<RefreshLoop>();
+    QMetaObject::invokeMethod(
+        m_refreshLoopTask.get(),
+        [this, self = QPointer<ConnectorMenuBarModel>(this)] {
+            if (!self || m_refreshLoopTask->isCancelled()) {
+                if (self)
+                    m_refreshLoopTask->markEnded();
+                return;
+            }
+            m_refreshLoopTask->start(bootstrap());
+        },
+        Qt::QueuedConnection);
+}
+
+ConnectorMenuBarModel::~ConnectorMenuBarModel() {
+    if (m_refreshLoopTask)
+        m_refreshLoopTask->cancel();
+}
+
+QString ConnectorMenuBarModel::ui(const QString& english, const QString& chinese) const {
+    return m_language == AppLanguage::chinese ? chinese : english;
+}
+
+void ConnectorMenuBarModel::setLanguage(AppLanguage language) {
+    setLanguageField(language);
+    settings().setString(SettingsKey::language, rawValue(language));
+    refreshPairingSession();
+}
+
+QCoro::Task<> ConnectorMenuBarModel::cancelRefreshLoop() {
+    m_refreshLoopTask->cancel();
+    co_await m_refreshLoopTask->waitUntilEnded();
+}
+
+void ConnectorMenuBarModel::markFirstPassDone() {
+    if (m_firstPassDone)
+        return;
+    m_firstPassDone = true;
+    emit firstRefreshPassFinished();
+}
+
+} // namespace skerrin

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "model/Types.h"
+#include "platform/PlatformServices.h"
+
+#include <QDateTime>
+#include <QNetworkAccessManager>
+#include <QObject>
+
+#include <QCoroTask>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace skerrin {
+
+class RefreshLoop;
+
+struct ModelOptions {
+    // Period of the background refresh loop.
+    std::chrono::milliseconds refreshPeriod = std::chrono::seconds(30);
+};
+
+// The one observable model: every piece of state the panel shows and every operation it calls.
+// Confined to the GUI thread; `willChange` is emitted before each published store.
+class ConnectorMenuBarModel : public QObject {
+    Q_OBJECT
+
+public:
+    using Operation = std::function<QCoro::Task<Result<QString>>(QString runtimeRoot)>;
+
+    explicit ConnectorMenuBarModel(PlatformServices services, ModelOptions options = {},
+                                   QObject* parent = nullptr);
+    ~ConnectorMenuBarModel() override;
+
+    // Published fields.
+    const QString& runtimeRoot() const { return m_runtimeRoot; }
+    const QString& statusSummary() const { return m_statusSummary; }
+    const QString& statusDetail() const { return m_statusDetail; }
+    const QString& statusDiagnostics() const { return m_statusDiagnostics; }
+    bool isRunning() const { return m_isRunning; }
+    bool isBusy() const { return m_isBusy; }
+    bool launchAtLoginEnabled() const { return m_launchAtLoginEnabled; }
+    const std::optional<QString>& transientMessage() const { return m_transientMessage; }
+    AppLanguage language() const { return m_language; }
+    const QList<SetupCheck>& setupChecks() const { return m_setupChecks; }
+    const QList<SetupCheck>& connectivityChecks() const { return m_connectivityChecks; }
+    const QString& latestActionOutput() const { return m_latestActionOutput; }
+    const std::optional<PairingSessionState>& pairingSession() const { return m_pairingSession; }
+    const QString& currentPhoneSummary() const { return m_currentPhoneSummary; }
+    const QString& currentPairingSummary() const { return m_currentPairingSummary; }
+    bool hasLoadedDeepSetupChecks() const { return m_hasLoadedDeepSetupChecks; }
+
+    void setRuntimeRoot(QString value) { publish(m_runtimeRoot, std::move(value)); }
+    void setStatusSummary(QString value) { publish(m_statusSummary, std::move(value)); }
+    void setStatusDetail(QString value) { publish(m_statusDetail, std::move(value)); }
+    void setStatusDiagnostics(QString value) { publish(m_statusDiagnostics, std::move(value)); }
+    void setIsRunning(bool value) { publish(m_isRunning, value); }
+    void setIsBusy(bool value) { publish(m_isBusy, value); }
+    void setLaunchAtLoginEnabled(bool value) { publish(m_launchAtLoginEnabled, value); }
+    void setTransientMessage(std::optional<QString> value) { publish(m_transientMessage, std::move(value)); }
+    void setLanguageField(AppLanguage value) { publish(m_language, value); }
+    void setSetupChecks(QList<SetupCheck> value) { publish(m_setupChecks, std::move(value)); }
+    void setConnectivityChecks(QList<SetupCheck> value) { publish(m_connectivityChecks, std::move(value)); }
+    void setLatestActionOutput(QString value) { publish(m_latestActionOutput, std::move(value)); }
+    void setPairingSession(std::optional<PairingSessionState> value) {
+        publish(m_pairingSession, std::move(value));
+    }
+    void setCurrentPhoneSummary(QString value) { publish(m_currentPhoneSummary, std::move(value)); }
+    void setCurrentPairingSummary(QString value) { publish(m_currentPairingSummary, std::move(value)); }
+    void setHasLoadedDeepSetupChecks(bool value) { publish(m_hasLoadedDeepSetupChecks, value); }
+
+    // Plain fields.
+    bool hasAttemptedAutoRecovery() const { return m_hasAttemptedAutoRecovery; }
+    QDateTime lastSetupCheckAt() const { return m_lastSetupCheckAt; }
+    QDateTime lastConnectivityCheckAt() const { return m_lastConnectivityCheckAt; }
+    const std::optional<QString>& runtimeRootScopedAccessURL() const { return m_runtimeRootScopedAccessURL; }
+
+    // Language and texts.
+    QString ui(const QString& english, const QString& chinese) const;
+    void setLanguage(AppLanguage language);
+    QString statusIcon() const;
+    QString latestActionSummary() const;
+    QString pairingExpiresText() const;
+    QString appVersionText() const;
+    QString runtimeInstallButtonTitle() const;
+    QString primaryActionTitle() const;
+    QString primaryActionSubtitle() const;
+
+    // Runtime root.
+    static QString standardInstallRoot();
+    static QString standardRuntimeRoot();
+    std::optional<QString> validRuntimeRoot(const std::optional<QString>& candidate) const;
+    QString effectiveRuntimeRoot() const;
+    bool pathRequiresUserSelectedAccess(const QString& path) const;
+    QString detectRuntimeRoot();
+    void refreshRuntimeRootScopedAccess();
+    void updateRuntimeRoot(const QString& path, const std::optional<QString>& bookmarkURL);
+    // Returns the started refresh when a folder was chosen; the panel need not await it.
+    std::optional<QCoro::Task<>> chooseRuntimeFolder();
+    // What choosing `path` does, with the refresh it starts.
+    QCoro::Task<> useRuntimeFolder(QString path);
+    void clearRuntimeSelection();
+
+    // Pairing session.
+    void refreshPairingSession();
+    bool isPairingConfigured() const;
+
+    // Status refresh and the refresh loop.
+    QCoro::Task<> refreshStatus(bool allowAutoRecovery);
+    QCoro::Task<> loadDeepSetupChecksIfNeeded();
+    QCoro::Task<> bootstrap();
+    // Ends the refresh loop and waits for it; a loop that is asleep ends without another refresh.
+    QCoro::Task<> cancelRefreshLoop();
+    bool hasFinishedFirstRefreshPass() const { return m_firstPassDone; }
+
+    // Actions.
+    QCoro::Task<> runAction(QString successMessage, QString fallbackMessage,
+                            bool resetAutoRecoveryFlagOnFailure, Operation operation);
+    QCoro::Task<> runAgentAction(QString successMessage, QString fallbackMessage, QString commandDescription,
+                                 Operation operation);
+    QCoro::Task<> runFullRefresh();
+    QCoro::Task<> startConnector();
+    QCoro::Task<> stopConnector();
+    QCoro::Task<> ensureDesktopService();
+
+    // Diagnostics and platform status.
+    QCoro::Task<> refreshSetupChecks(bool force);
+    QCoro::Task<> refreshConnectivityChecks(bool force);
+    QCoro::Task<> refreshDesktopRuntimeStatus(bool force);
+
+    AppInfo& appInfo() const { return *m_services.appInfo; }
+    SettingsStore& settings() const { return *m_services.settings; }
+
+signals:
+    void willChange();
+    void firstRefreshPassFinished();
+
+private:
+    template <typename T, typename V> void publish(T& field, V&& value) {
+        emit willChange();
+        field = std::forward<V>(value);
+    }
+
+    QCoro::Task<> startConnector(QString successMessage, QString fallbackMessage,
+                                 bool resetAutoRecoveryFlagOnFailure);
+    void markFirstPassDone();
+    void publishActionResult(const Result<QString>& result, const QString& successMessage,
+                             const QString& fallbackMessage);
+
+    PlatformServices m_services;
+    ModelOptions m_options;
+    QNetworkAccessManager m_network;
+
+    QString m_runtimeRoot;
+    QString m_statusSummary;
+    QString m_statusDetail;
+    QString m_statusDiagnostics;
+    bool m_isRunning = false;
+    bool m_isBusy = false;
+    bool m_launchAtLoginEnabled = false;
+    std::optional<QString> m_transientMessage;
+    AppLanguage m_language = AppLanguage::english;
+    QList<SetupCheck> m_setupChecks;
+    QList<SetupCheck> m_connectivityChecks;
+    QString m_latestActionOutput;
+    std::optional<PairingSessionState> m_pairingSession;
+    QString m_currentPhoneSummary;
+    QString m_currentPairingSummary;
+    bool m_hasLoadedDeepSetupChecks = false;
+
+    bool m_hasAttemptedAutoRecovery = false;
+    std::unique_ptr<RefreshLoop> m_refreshLoopTask;
+    QDateTime m_lastSetupCheckAt;
+    QDateTime m_lastConnectivityCheckAt;
+    std::optional<QString> m_runtimeRootScopedAccessURL;
+
+    bool m_firstPassDone = false;
+};
+
+} // namespace skerrin

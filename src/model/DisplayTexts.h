@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace skerrin {
+
+namespace StatusIcon {
+inline const QString busy = QStringLiteral("arrow.triangle.2.circlepath.circle.fill");
+inline const QString running = QStringLiteral("bolt.horizontal.circle.fill");
+inline const QString stopped = QStringLiteral("bolt.slash.circle");
+} // namespace StatusIcon
+
+// The last 12 non-empty lines of an action's output; the output itself when it has none.
+QString lastLinesSummary(const QString& output);
+
+// "in 5 minutes" / "3 hours ago" in the given ICU locale (the system's, not the app's language).
+QString relativeTimePhrase(const QDateTime& target, const QDateTime& now, const QString& localeName);
+
+// "1.2.0 (45)", "1.2.0", "45", or empty when both are blank.
+QString versionAndBuild(const QString& shortVersion, const QString& build);
+
+} // namespace skerrin

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "model/Types.h"
+
+namespace skerrin {
+
+// Whether the status script's output says the desktop service runs.
+bool connectorIsRunning(const QString& statusOutput);
+
+// The one-line detail under the status summary.
+QString summarizeConnectorStatus(const QString& diagnostics, const QString& runtimeRoot, bool isRunning,
+                                 AppLanguage language);
+
+} // namespace skerrin

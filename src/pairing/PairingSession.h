@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "model/Types.h"
+
+#include <QDateTime>
+
+#include <optional>
+
+namespace skerrin {
+
+// The internet date-time form only: 2026-01-31T12:00:00Z or ...+08:00, no fractional seconds.
+std::optional<QDateTime> parseInternetDateTime(const QString& text);
+
+// The pending pairing session under `runtimeRoot` as it is on disk at `now`, if complete and unexpired.
+std::optional<PairingSessionState> readPairingSession(const QString& runtimeRoot, const QDateTime& now);
+
+} // namespace skerrin

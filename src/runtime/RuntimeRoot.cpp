@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+#include "model/ConnectorMenuBarModel.h"
+#include "runtime/RuntimeLayout.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace skerrin {
+namespace {
+
+QString expandTilde(const QString& path) {
+    if (path == QLatin1String("~"))
+        return QDir::homePath();
+    if (path.startsWith(QLatin1String("~/")))
+        return QDir::homePath() + path.mid(1);
+    return path;
+}
+
+// Besides macOS's /Volumes, the mount roots Linux desktops use for removable media.
+bool isUnderExternalMountRoot(const QString& path) {
+    for (const char* root : {"/Volumes/", "/media/", "/run/media/"}) {
+        if (path.startsWith(QLatin1String(root)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString ConnectorMenuBarModel::standardInstallRoot() {
+    static const QString root = expandTilde(QStringLiteral("~/.brevant"));
+    return root;
+}
+
+QString ConnectorMenuBarModel::standardRuntimeRoot() {
+    static const QString root = expandTilde(QStringLiteral("~/.brevant/brevant-runtime"));
+    return root;
+}
+
+std::optional<QString>
+ConnectorMenuBarModel::validRuntimeRoot(const std::optional<QString>& candidate) const {
+    const QString path = trimmed(candidate.value_or(QString()));
+    if (path.isEmpty())
+        return std::nullopt;
+    if (pathRequiresUserSelectedAccess(path)) {
+        const std::optional<QByteArray> bookmark = settings().data(SettingsKey::runtimeRootBookmark);
+        if (!bookmark)
+            return std::nullopt;
+        const std::optional<ResolvedBookmark> resolved =
+            m_services.volumes->resolveBookmark(*bookmark, false);
+        if (!resolved || resolved->path != path)
+            return std::nullopt;
+    }
+    for (const QString& entry : RuntimeLayout::requiredEntries) {
+        if (!QFileInfo::exists(runtimePath(path, entry)))
+            return std::nullopt;
+    }
+    return path;
+}
+
+QString ConnectorMenuBarModel::effectiveRuntimeRoot() const {
+    return validRuntimeRoot(m_runtimeRoot).value_or(standardRuntimeRoot());
+}
+
+bool ConnectorMenuBarModel::pathRequiresUserSelectedAccess(const QString& rawPath) const {
+    const QString path = trimmed(rawPath);
+    if (path.isEmpty())
+        return false;
+    const VolumeProperties properties =
+        m_services.volumes->volumeProperties(path).value_or(VolumeProperties{});
+    if (properties.isInternal.value_or(false))
+        return false;
+    if (properties.isRemovable.value_or(false) || properties.isEjectable.value_or(false))
+        return true;
+    return isUnderExternalMountRoot(path);
+}
+
+QString ConnectorMenuBarModel::detectRuntimeRoot() {
+    const std::optional<QString> saved = settings().string(SettingsKey::runtimeRoot);
+    for (const std::optional<QString>& candidate : {std::optional<QString>(standardRuntimeRoot()), saved}) {
+        if (const std::optional<QString> valid = validRuntimeRoot(candidate))
+            return *valid;
+    }
+    if (!saved)
+        return QString();
+    if (!pathRequiresUserSelectedAccess(*saved))
+        return *saved;
+    if (const std::optional<QByteArray> bookmark = settings().data(SettingsKey::runtimeRootBookmark)) {
+        const std::optional<ResolvedBookmark> resolved =
+            m_services.volumes->resolveBookmark(*bookmark, false);
+        if (resolved && resolved->path == *saved)
+            return *saved;
+    }
+    // Shown for this run, but not remembered for the next.
+    settings().remove(SettingsKey::runtimeRoot);
+    return *saved;
+}
+
+void ConnectorMenuBarModel::refreshRuntimeRootScopedAccess() {
+    if (m_runtimeRootScopedAccessURL) {
+        m_services.volumes->stopAccessing(*m_runtimeRootScopedAccessURL);
+        m_runtimeRootScopedAccessURL.reset();
+    }
+    const QString root = trimmed(m_runtimeRoot);
+    if (!pathRequiresUserSelectedAccess(root))
+        return;
+    const std::optional<QByteArray> bookmark = settings().data(SettingsKey::runtimeRootBookmark);
+    if (!bookmark)
+        return;
+    const std::optional<ResolvedBookmark> resolved = m_services.volumes->resolveBookmark(*bookmark, true);
+    if (!resolved || resolved->path != root)
+        return;
+    if (!m_services.volumes->startAccessing(resolved->path))
+        return;
+    m_runtimeRootScopedAccessURL = resolved->path;
+    if (resolved->isStale) {
+        if (pathRequiresUserSelectedAccess(resolved->path)) {
+            if (const std::optional<QByteArray> renewed = m_services.volumes->createBookmark(resolved->path))
+                settings().setData(SettingsKey::runtimeRootBookmark, *renewed);
+        } else {
+            settings().remove(SettingsKey::runtimeRootBookmark);
+        }
+    }
+}
+
+void ConnectorMenuBarModel::updateRuntimeRoot(const QString& path,
+                                              const std::optional<QString>& bookmarkURL) {
+    setRuntimeRoot(path);
+    settings().setString(SettingsKey::runtimeRoot, path);
+    if (bookmarkURL) {
+        if (pathRequiresUserSelectedAccess(*bookmarkURL)) {
+            if (const std::optional<QByteArray> bookmark = m_services.volumes->createBookmark(*bookmarkURL))
+                settings().setData(SettingsKey::runtimeRootBookmark, *bookmark);
+        } else {
+            settings().remove(SettingsKey::runtimeRootBookmark);
+        }
+    } else if (!pathRequiresUserSelectedAccess(path)) {
+        settings().remove(SettingsKey::runtimeRootBookmark);
+    }
+    refreshRuntimeRootScopedAccess();
+}
+
+std::optional<QCoro::Task<>> ConnectorMenuBarModel::chooseRuntimeFolder() {
+    if (!m_services.chooseFolder)
+        return std::nullopt;
+    const std::optional<QString> chosen = m_services.chooseFolder(
+        QStringLiteral("Choose Brevant Runtime Folder"), QStringLiteral("Use Folder"));
+    if (!chosen || chosen->isEmpty())
+        return std::nullopt;
+    return useRuntimeFolder(*chosen);
+}
+
+QCoro::Task<> ConnectorMenuBarModel::useRuntimeFolder(QString path) {
+    updateRuntimeRoot(path, path);
+    m_hasAttemptedAutoRecovery = false;
+    co_await runFullRefresh();
+}
+
+void ConnectorMenuBarModel::clearRuntimeSelection() {
+    if (m_runtimeRootScopedAccessURL) {
+        m_services.volumes->stopAccessing(*m_runtimeRootScopedAccessURL);
+        m_runtimeRootScopedAccessURL.reset();
+    }
+    setRuntimeRoot(QString());
+    settings().remove(SettingsKey::runtimeRoot);
+    settings().remove(SettingsKey::runtimeRootBookmark);
+}
+
+} // namespace skerrin
