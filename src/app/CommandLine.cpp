@@ -59,7 +59,8 @@ QCoro::Task<> waitForFirstPass(ConnectorMenuBarModel& model) {
 
 QCoro::Task<> runModelOperation(ConnectorMenuBarModel& model, const Command& command) {
     if (command.name == QLatin1String("use-folder")) {
-        co_await model.useRuntimeFolder(command.argument);
+        QCoro::Task<> use = model.useRuntimeFolder(command.argument);
+        co_await std::move(use);
     } else if (command.name == QLatin1String("language")) {
         model.setLanguage(*appLanguageFromRaw(command.argument));
     } else if (command.name == QLatin1String("refresh")) {
@@ -120,7 +121,7 @@ std::optional<Command> parseCommand(const QStringList& arguments) {
 QString usageText() {
     return QStringLiteral("usage: skerrin [COMMAND [ARG]] [--json]\n"
                           "\n"
-                          "Without a command, starts the tray application.\n"
+                          "Runs headless: no display is needed.\n"
                           "\n"
                           "commands:\n"
                           "  state               print the current state\n"

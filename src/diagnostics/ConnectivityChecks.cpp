@@ -25,8 +25,9 @@ QCoro::Task<SetupCheck> probeConnectivity(QNetworkAccessManager* network, QStrin
     }
     RequestOptions options;
     options.timeout = timeout;
-    const FinishedRequest answer =
-        co_await sendBoundedRequest(network, QNetworkRequest(*url), HttpMethod::head, options);
+    QCoro::Task<FinishedRequest> send =
+        sendBoundedRequest(network, QNetworkRequest(*url), HttpMethod::head, options);
+    const FinishedRequest answer = co_await std::move(send);
     if (!answer.transportOk) {
         row.detail = answer.errorText;
         co_return row;

@@ -27,23 +27,28 @@ QCoro::Task<> ConnectorMenuBarModel::refreshSetupChecks(bool force) {
                                   settings().string(SettingsKey::codexHome)};
     const bool interactive = m_hasLoadedDeepSetupChecks;
     // `which` and the Codex login probe can take seconds: build the rows off the GUI thread.
-    QList<SetupCheck> checks = co_await runOffGuiThread(
+    QFuture<QList<SetupCheck>> building = runOffGuiThread(
         [inputs, interactive] { return buildSetupChecks(inputs, interactive, &resolveExecutable); });
-    setSetupChecks(std::move(checks));
+    co_await building;
+    setSetupChecks(building.result());
     m_lastSetupCheckAt = QDateTime::currentDateTimeUtc();
 }
 
 QCoro::Task<> ConnectorMenuBarModel::refreshConnectivityChecks(bool force) {
     if (!force && isFresh(m_lastConnectivityCheckAt))
         co_return;
-    // Titles as locals: GCC 12 cannot keep a QStringLiteral temporary alive across co_await.
-    const QString chatTitle = QStringLiteral("ChatGPT");
-    const QString relayTitle = QStringLiteral("Relay");
+    // Each probe starts in a statement of its own: GCC 12 mishandles temporaries and by-value
+    // arguments made inside a co_await expression. The second starts only after the first.
     QList<SetupCheck> checks;
-    checks.append(co_await probeConnectivity(&m_network, chatTitle, chatGptEndpoint()));
+    QCoro::Task<SetupCheck> chat =
+        probeConnectivity(&m_network, QStringLiteral("ChatGPT"), chatGptEndpoint());
+    checks.append(co_await std::move(chat));
     const QString relayBase = envValue(effectiveRuntimeRoot(), QStringLiteral("RELAY_BASE_URL"));
-    if (!relayBase.isEmpty())
-        checks.append(co_await probeConnectivity(&m_network, relayTitle, relayHealthUrl(relayBase)));
+    if (!relayBase.isEmpty()) {
+        QCoro::Task<SetupCheck> relay =
+            probeConnectivity(&m_network, QStringLiteral("Relay"), relayHealthUrl(relayBase));
+        checks.append(co_await std::move(relay));
+    }
     setConnectivityChecks(std::move(checks));
     m_lastConnectivityCheckAt = QDateTime::currentDateTimeUtc();
 }
@@ -58,8 +63,11 @@ QCoro::Task<> ConnectorMenuBarModel::refreshDesktopRuntimeStatus(bool force) {
     {
         // The token lives only for the request.
         const QString token = relayToken(root);
-        if (!token.isEmpty() && !base.isEmpty())
-            response = co_await fetchDesktopRuntimeStatus(&m_network, base, token);
+        if (!token.isEmpty() && !base.isEmpty()) {
+            QCoro::Task<std::optional<DesktopRuntimeStatusResponse>> fetch =
+                fetchDesktopRuntimeStatus(&m_network, base, token);
+            response = co_await std::move(fetch);
+        }
     }
     if (!response) {
         setCurrentPhoneSummary(QString());

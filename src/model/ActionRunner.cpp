@@ -8,7 +8,9 @@ namespace {
 
 ConnectorMenuBarModel::Operation scriptOperation(QString relativePath) {
     return [relativePath](QString root) -> QCoro::Task<Result<QString>> {
-        co_return co_await runShellScript(runtimePath(root, relativePath), {}, root);
+        const QString script = runtimePath(root, relativePath);
+        QCoro::Task<Result<QString>> run = runShellScript(script, {}, root);
+        co_return co_await std::move(run);
     };
 }
 
@@ -30,7 +32,8 @@ QCoro::Task<> ConnectorMenuBarModel::runAction(QString successMessage, QString f
         co_return;
     }
     setIsBusy(true);
-    const Result<QString> result = co_await operation(*root);
+    QCoro::Task<Result<QString>> pending = operation(*root);
+    const Result<QString> result = co_await std::move(pending);
     if (!result.ok() && resetAutoRecoveryFlagOnFailure)
         m_hasAttemptedAutoRecovery = false;
     publishActionResult(result, successMessage, fallbackMessage);
@@ -48,7 +51,10 @@ QCoro::Task<> ConnectorMenuBarModel::runAgentAction(QString successMessage, QStr
     setIsBusy(true);
     setTransientMessage(commandDescription);
     setLatestActionOutput(commandDescription);
-    const Result<QString> result = co_await operation(root);
+    // Started in a statement of its own: GCC 12 destroys by-value arguments made inside a
+    // co_await expression twice.
+    QCoro::Task<Result<QString>> pending = operation(root);
+    const Result<QString> result = co_await std::move(pending);
     publishActionResult(result, successMessage, fallbackMessage);
     co_await runFullRefresh();
     setIsBusy(false);

@@ -76,8 +76,9 @@ QCoro::Task<> ConnectorMenuBarModel::refreshStatus(bool allowAutoRecovery) {
     }
 
     setIsBusy(true);
-    const Result<QString> result =
-        co_await runShellScript(runtimePath(*root, RuntimeLayout::statusScript), {}, *root);
+    const QString script = runtimePath(*root, RuntimeLayout::statusScript);
+    QCoro::Task<Result<QString>> run = runShellScript(script, {}, *root);
+    const Result<QString> result = co_await std::move(run);
     if (result.ok()) {
         const bool running = connectorIsRunning(result.value());
         setIsRunning(running);

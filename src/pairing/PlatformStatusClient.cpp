@@ -180,7 +180,8 @@ fetchDesktopRuntimeStatus(QNetworkAccessManager* network, QString baseUrl, QStri
     options.timeout = timeout;
     // The token belongs to the first origin; Qt would carry the header along any redirect.
     options.sameOriginRedirectsOnly = true;
-    const FinishedRequest answer = co_await sendBoundedRequest(network, request, HttpMethod::get, options);
+    QCoro::Task<FinishedRequest> send = sendBoundedRequest(network, request, HttpMethod::get, options);
+    const FinishedRequest answer = co_await std::move(send);
     if (!answer.transportOk)
         co_return std::nullopt;
     co_return decodeDesktopRuntimeStatus(answer.body);

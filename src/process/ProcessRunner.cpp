@@ -388,7 +388,9 @@ Result<QString> runProcessSync(const QString& executable, const QStringList& arg
 
 QCoro::Task<Result<QString>> runProcess(QString executable, QStringList arguments,
                                         std::optional<QString> currentDirectory, Environment environment) {
-    co_return co_await startRun(executable, arguments, currentDirectory, environment);
+    QFuture<Result<QString>> run = startRun(executable, arguments, currentDirectory, environment);
+    co_await run;
+    co_return run.result();
 }
 
 // Everything is built in plain locals before the co_await: GCC 12 rejects some temporaries
@@ -397,7 +399,9 @@ QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments,
     const QString bash = QStringLiteral("/bin/bash");
     const QStringList bashArguments = QStringList{path} + arguments;
     const Environment additions = scriptEnvironment(runtimePath(currentDirectory, RuntimeLayout::envFile));
-    co_return co_await startRun(bash, bashArguments, currentDirectory, additions);
+    QFuture<Result<QString>> run = startRun(bash, bashArguments, currentDirectory, additions);
+    co_await run;
+    co_return run.result();
 }
 
 QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments) {
@@ -405,7 +409,9 @@ QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativeP
     const QStringList envArguments =
         QStringList{QStringLiteral("node"), runtimePath(root, scriptRelativePath)} + arguments;
     const Environment additions = scriptEnvironment(runtimePath(root, RuntimeLayout::envFile));
-    co_return co_await startRun(env, envArguments, root, additions);
+    QFuture<Result<QString>> run = startRun(env, envArguments, root, additions);
+    co_await run;
+    co_return run.result();
 }
 
 std::optional<QString> resolveExecutable(const std::optional<QString>& preferred,

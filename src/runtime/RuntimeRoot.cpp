@@ -28,13 +28,11 @@ bool isUnderExternalMountRoot(const QString& path) {
 } // namespace
 
 QString ConnectorMenuBarModel::standardInstallRoot() {
-    static const QString root = expandTilde(QStringLiteral("~/.brevant"));
-    return root;
+    return expandTilde(QStringLiteral("~/.brevant"));
 }
 
 QString ConnectorMenuBarModel::standardRuntimeRoot() {
-    static const QString root = expandTilde(QStringLiteral("~/.brevant/brevant-runtime"));
-    return root;
+    return expandTilde(QStringLiteral("~/.brevant/brevant-runtime"));
 }
 
 std::optional<QString>
