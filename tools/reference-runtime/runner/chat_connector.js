@@ -1,0 +1,2 @@
+// A stand-in connector: stays alive until it is stopped.
+setInterval(() => {}, 60 * 60 * 1000);

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Reports the connector's state with the markers the desktop app reads.
+set -u
+root="$(cd "$(dirname "$0")/.." && pwd)"
+pidfile="$root/state/connector.pid"
+echo "runtime: $root"
+if [ ! -f "$pidfile" ]; then
+  echo "connector process not running"
+elif kill -0 "$(cat "$pidfile")" 2>/dev/null; then
+  echo "connector pid: $(cat "$pidfile")"
+else
+  echo "pid file exists but process is not running"
+fi
