@@ -134,7 +134,10 @@ ProbeResult codexLoginStatus(const QString& codexBin) {
     if (result.isEmpty())
         return {false, QStringLiteral("No login status output")};
     const QLocale locale = QLocale::system();
-    const bool loggedIn = locale.toLower(result).contains(locale.toLower(QStringLiteral("logged in")));
+    const QString lower = locale.toLower(result);
+    // "Not logged in" contains "logged in" too; reporting it as ready would hide the problem.
+    const bool loggedIn =
+        lower.contains(QStringLiteral("logged in")) && !lower.contains(QStringLiteral("not logged in"));
     return {loggedIn, result};
 }
 

@@ -1,237 +1,80 @@
 // SPDX-License-Identifier: MIT
 #include "model/ConnectorMenuBarModel.h"
+#include "runtime/RuntimeLayout.h"
 #include "support/FakeServices.h"
+#include "support/LoopbackServer.h"
 #include "support/TestRuntime.h"
 
-#include <QSettings>
+#include <QCoroTask>
 #include <QTest>
 
 using namespace skerrin;
 using namespace skerrin::test;
-
-template <size_t N> QByteArray bytes(const char (&literal)[N]) {
-    return QByteArray(literal, N - 1);
-}
 
 // Start-up: language rule, runtime detection and what is remembered.
 class TestModelStartup : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { m_home.clearSettings(); }
-    void cleanup();
-
-    void languageRule_data();
-    void languageRule();
-    void setLanguagePersistsAndSurvivesRestart();
-    void initialValues();
-    void loginItemOnlyEnabledCounts();
-
-    void standardRuntimeWinsOverSavedFolder();
-    void invalidSavedFolderIsKept();
-    void removableFolderWithoutBookmarkIsForgotten();
-    void removableFolderWithBookmarkIsKept();
-    void awkwardPathsRoundTrip_data();
-    void awkwardPathsRoundTrip();
-    void malformedSettingsFileFallsBack();
-
-private:
-    std::unique_ptr<ConnectorMenuBarModel> makeModel(const FakeDesktop& desktop = {}) {
-        return std::make_unique<ConnectorMenuBarModel>(makeTestServices(desktop));
+    void init() { QDir(m_home.path()).removeRecursively(); } // no settings, runtimes or folders
+    void languageRule() {
+        // Stored value, preferred languages, the language chosen; an empty field is nothing at all.
+        for (const char* row : {"zh-Hans en-GB zh-Hans", "en zh-Hans-CN en", "EN zh-Hans-CN zh-Hans",
+                                "zh en-GB en", " zh-Hant-HK,en zh-Hans", " en-US,zh-Hans en", "  en"}) {
+            const QStringList c = QString::fromLatin1(row).split(QLatin1Char(' '));
+            c[0].isEmpty() ? settings()->remove(SettingsKey::language)
+                           : settings()->setString(SettingsKey::language, c[0]);
+            FakeDesktop desktop;
+            desktop.preferredLanguages = c[1].split(QLatin1Char(','), Qt::SkipEmptyParts);
+            QVERIFY2(rawValue(makeModel(desktop)->language()) == c[2], row);
+        }
     }
-    QString storedRoot() const {
-        return settingsFile().value(QStringLiteral("connectorMenuBar.runtimeRoot")).toString();
-    }
-    QSettings settingsFile() const {
-        return QSettings(m_home.configHome() + QStringLiteral("/Skerrin/Skerrin.conf"), QSettings::IniFormat);
-    }
-
-    TemporaryHome m_home;
-};
-
-void TestModelStartup::cleanup() {
-    QDir(ConnectorMenuBarModel::standardInstallRoot()).removeRecursively();
-    QDir(m_home.path() + QStringLiteral("/elsewhere")).removeRecursively();
-}
-
-void TestModelStartup::languageRule_data() {
-    QTest::addColumn<QVariant>("stored"); // null variant: nothing stored
-    QTest::addColumn<QStringList>("preferred");
-    QTest::addColumn<QString>("expected");
-
-    const QStringList english{QStringLiteral("en-GB")};
-    const QStringList chinese{QStringLiteral("zh-Hans-CN")};
-    QTest::newRow("stored zh-Hans beats system")
-        << QVariant(QStringLiteral("zh-Hans")) << english << "zh-Hans";
-    QTest::newRow("stored en beats system") << QVariant(QStringLiteral("en")) << chinese << "en";
-    QTest::newRow("EN is not a raw value") << QVariant(QStringLiteral("EN")) << chinese << "zh-Hans";
-    QTest::newRow("zh is not a raw value") << QVariant(QStringLiteral("zh")) << english << "en";
-    QTest::newRow("fr is not a raw value") << QVariant(QStringLiteral("fr")) << chinese << "zh-Hans";
-    QTest::newRow("empty stored value") << QVariant(QString()) << chinese << "zh-Hans";
-    QTest::newRow("nothing stored, empty list") << QVariant() << QStringList{} << "en";
-    QTest::newRow("zh-Hant-HK") << QVariant() << QStringList{QStringLiteral("zh-Hant-HK")} << "zh-Hans";
-    QTest::newRow("upper-case ZH-Hans") << QVariant() << QStringList{QStringLiteral("ZH-Hans")} << "zh-Hans";
-    QTest::newRow("only the first entry counts")
-        << QVariant() << QStringList{QStringLiteral("en-US"), QStringLiteral("zh-Hans")} << "en";
-    QTest::newRow("a stored number is not a string") << QVariant(7) << chinese << "zh-Hans";
-}
-
-void TestModelStartup::languageRule() {
-    QFETCH(QVariant, stored);
-    QFETCH(QStringList, preferred);
-    QFETCH(QString, expected);
-    if (stored.isValid()) {
-        QSettings file = settingsFile();
-        file.setValue(QStringLiteral("connectorMenuBar.language"), stored);
-        file.sync();
-    }
-    FakeDesktop desktop;
-    desktop.preferredLanguages = preferred;
-    QCOMPARE(rawValue(makeModel(desktop)->language()), expected);
-}
-
-void TestModelStartup::setLanguagePersistsAndSurvivesRestart() {
-    TestRuntime runtime(ConnectorMenuBarModel::standardRuntimeRoot());
-    runtime.setPairingSession(R"({"setup_code":"ABC-123"})");
-    {
+    void standardRootWinsWhenValid() {
+        const QString saved = TestRuntime(at(QStringLiteral("my \"rt\" it's $HOME `x` 运行时"))).root();
+        settings()->setString(SettingsKey::runtimeRoot, saved);
+        for (const QString& entry : RuntimeLayout::requiredEntries) { // without any one, no runtime
+            TestRuntime(ConnectorMenuBarModel::standardRuntimeRoot()).remove(entry);
+            QVERIFY2(makeModel()->runtimeRoot() == saved, qPrintable(entry));
+        }
+        TestRuntime standard(ConnectorMenuBarModel::standardRuntimeRoot());
+        LoopbackServer platform;
+        standard.setEnv("RELAY_TOKEN=t\nPLATFORM_BASE_URL=" + platform.baseUrl().toUtf8() + '\n');
+        standard.setPairingSession(R"({"setup_code":"ABC-123"})");
         auto model = makeModel();
-        model->setStatusSummary(QStringLiteral("Running"));
-        QVERIFY(!model->pairingSession());
+        QCOMPARE(model->runtimeRoot(), standard.root());
+        QCOMPARE(settings()->string(SettingsKey::runtimeRoot), standard.root());
+        // Construction reads no session, runs no script and sends no request; the loop does, later.
+        QVERIFY(!model->isBusy() && !model->pairingSession());
+        QCoro::waitFor(model->cancelRefreshLoop());
+        QCOMPARE(platform.requestCount(), 0);
         model->setLanguage(AppLanguage::chinese);
-        QCOMPARE(settingsFile().value(QStringLiteral("connectorMenuBar.language")).toString(),
-                 QStringLiteral("zh-Hans"));
-        // Stored texts keep their language; derived ones follow at once; the session is reread.
-        QCOMPARE(model->statusSummary(), QStringLiteral("Running"));
-        QCOMPARE(model->primaryActionTitle(), QStringLiteral("配对这台 Mac"));
+        QCOMPARE(settings()->string(SettingsKey::language), QStringLiteral("zh-Hans"));
         QVERIFY(model->pairingSession());
     }
-    QCOMPARE(makeModel()->language(), AppLanguage::chinese);
-}
-
-void TestModelStartup::initialValues() {
-    auto model = makeModel();
-    QCOMPARE(model->runtimeRoot(), QString());
-    QCOMPARE(model->statusSummary(), QStringLiteral("Not configured"));
-    QCOMPARE(model->statusDetail(), QStringLiteral("Looking for a Brevant runtime..."));
-    QCOMPARE(model->latestActionOutput(), QStringLiteral("No setup action run yet."));
-    QVERIFY(!model->transientMessage());
-    QVERIFY(!model->isBusy() && !model->isRunning());
-    QVERIFY(model->setupChecks().isEmpty() && model->connectivityChecks().isEmpty());
-    // The throttles must see "never ran" as stale.
-    QVERIFY(model->lastSetupCheckAt().secsTo(QDateTime::currentDateTimeUtc()) > 3600LL * 24 * 365 * 100);
-    QVERIFY(model->lastConnectivityCheckAt() < QDateTime::fromSecsSinceEpoch(0));
-    QVERIFY(!model->hasFinishedFirstRefreshPass());
-}
-
-void TestModelStartup::loginItemOnlyEnabledCounts() {
-    for (const auto& [status, expected] :
-         {std::pair{LoginItemStatus::enabled, true}, std::pair{LoginItemStatus::requiresApproval, false},
-          std::pair{LoginItemStatus::notFound, false}, std::pair{LoginItemStatus::notRegistered, false}}) {
-        FakeDesktop desktop;
-        desktop.loginStatus = status;
-        QCOMPARE(makeModel(desktop)->launchAtLoginEnabled(), expected);
+    void rememberedRoot() {
+        const QString stick = TestRuntime(at(QStringLiteral("stick/rt"))).root();
+        // A removable folder is remembered only with its bookmark; a broken internal one is kept.
+        for (const auto& [path, bookmark, remembered] :
+             {std::tuple(stick, true, true), std::tuple(stick, false, false),
+              std::tuple(at(QStringLiteral("gone")), false, true),
+              std::tuple(QStringLiteral("/Volumes/NoSuchDisk/rt"), false, false)}) {
+            m_home.clearSettings();
+            makeModel()->updateRuntimeRoot(path, bookmark ? std::optional(path) : std::nullopt);
+            QCOMPARE(makeModel()->runtimeRoot(), path); // shown either way
+            QVERIFY2((settings()->string(SettingsKey::runtimeRoot) == path) == remembered, qPrintable(path));
+        }
     }
-}
 
-void TestModelStartup::standardRuntimeWinsOverSavedFolder() {
-    TestRuntime standard(ConnectorMenuBarModel::standardRuntimeRoot());
-    TestRuntime other(m_home.path() + QStringLiteral("/elsewhere/runtime"));
-    {
-        QSettings file = settingsFile();
-        file.setValue(QStringLiteral("connectorMenuBar.runtimeRoot"), other.root());
+private:
+    QString at(const QString& name) const { return m_home.path() + QStringLiteral("/elsewhere/") + name; }
+    static std::unique_ptr<SettingsStore> settings() { return makeSettingsStore(); }
+    // Everything under elsewhere/stick is on a removable volume.
+    std::unique_ptr<ConnectorMenuBarModel> makeModel(FakeDesktop desktop = {}) {
+        desktop.removableRoots = {at(QStringLiteral("stick"))};
+        return std::make_unique<ConnectorMenuBarModel>(makeTestServices(desktop));
     }
-    auto model = makeModel();
-    QCOMPARE(model->runtimeRoot(), standard.root());
-    QCOMPARE(storedRoot(), standard.root());
-}
-
-void TestModelStartup::invalidSavedFolderIsKept() {
-    const QString saved = m_home.path() + QStringLiteral("/elsewhere/not-a-runtime");
-    QDir().mkpath(saved);
-    {
-        QSettings file = settingsFile();
-        file.setValue(QStringLiteral("connectorMenuBar.runtimeRoot"), saved);
-    }
-    auto model = makeModel();
-    QCOMPARE(model->runtimeRoot(), saved);
-    QCOMPARE(storedRoot(), saved);
-    QCOMPARE(model->statusDetail(), QStringLiteral("Looking for a Brevant runtime..."));
-}
-
-void TestModelStartup::removableFolderWithoutBookmarkIsForgotten() {
-    // Nothing exists under /Volumes here, so the mount-root rule decides.
-    const QString saved = QStringLiteral("/Volumes/NoSuchDisk/brevant-runtime");
-    {
-        QSettings file = settingsFile();
-        file.setValue(QStringLiteral("connectorMenuBar.runtimeRoot"), saved);
-    }
-    auto model = makeModel();
-    QCOMPARE(model->runtimeRoot(), saved);
-    QVERIFY(!settingsFile().contains(QStringLiteral("connectorMenuBar.runtimeRoot")));
-    QCOMPARE(makeModel()->runtimeRoot(), QString());
-}
-
-void TestModelStartup::removableFolderWithBookmarkIsKept() {
-    TestRuntime stick(m_home.path() + QStringLiteral("/elsewhere/stick/runtime"));
-    FakeDesktop desktop;
-    desktop.removableRoots = {m_home.path() + QStringLiteral("/elsewhere/stick")};
-    {
-        auto model = makeModel(desktop);
-        QVERIFY(model->pathRequiresUserSelectedAccess(stick.root()));
-        QVERIFY(!model->validRuntimeRoot(stick.root())); // no bookmark yet
-        model->updateRuntimeRoot(stick.root(), stick.root());
-        QVERIFY(settingsFile().contains(QStringLiteral("connectorMenuBar.runtimeRootBookmark")));
-        QCOMPARE(model->validRuntimeRoot(stick.root()), stick.root());
-        QCOMPARE(model->runtimeRootScopedAccessURL(), stick.root());
-    }
-    auto restarted = makeModel(desktop);
-    QCOMPARE(restarted->runtimeRoot(), stick.root());
-    QCOMPARE(restarted->runtimeRootScopedAccessURL(), stick.root());
-
-    // Moving to an internal folder drops the bookmark and the access.
-    TestRuntime internal(m_home.path() + QStringLiteral("/elsewhere/internal"));
-    restarted->updateRuntimeRoot(internal.root(), internal.root());
-    QVERIFY(!settingsFile().contains(QStringLiteral("connectorMenuBar.runtimeRootBookmark")));
-    QVERIFY(!restarted->runtimeRootScopedAccessURL());
-}
-
-void TestModelStartup::awkwardPathsRoundTrip_data() {
-    QTest::addColumn<QString>("name");
-    QTest::newRow("spaces") << QStringLiteral("my runtime folder");
-    QTest::newRow("quotes") << QStringLiteral("it's \"here\"");
-    QTest::newRow("dollar") << QStringLiteral("$HOME and `x`");
-    QTest::newRow("non-ASCII") << QStringLiteral("运行时 Ærø");
-}
-
-void TestModelStartup::awkwardPathsRoundTrip() {
-    QFETCH(QString, name);
-    TestRuntime runtime(m_home.path() + QStringLiteral("/elsewhere/") + name);
-    {
-        auto model = makeModel();
-        model->updateRuntimeRoot(runtime.root(), runtime.root());
-        QCOMPARE(model->validRuntimeRoot(runtime.root()), runtime.root());
-    }
-    auto restarted = makeModel();
-    QCOMPARE(restarted->runtimeRoot(), runtime.root());
-    QCOMPARE(storedRoot(), runtime.root());
-}
-
-void TestModelStartup::malformedSettingsFileFallsBack() {
-    const QString path = m_home.configHome() + QStringLiteral("/Skerrin/Skerrin.conf");
-    const QByteArray garbage[] = {
-        bytes("\0\0[General\r\nconnectorMenuBar.language=\xff\xfezh-Hans\r\n=\n[[["),
-        QByteArray(10 * 1024 * 1024, '\xff'),
-        QByteArray("[General]\r\nconnectorMenuBar.language=@ByteArray(zh-Hans)\r\n"),
-    };
-    for (const QByteArray& content : garbage) {
-        writeFile(path, content);
-        FakeDesktop desktop;
-        desktop.preferredLanguages = {QStringLiteral("en-US")};
-        auto model = makeModel(desktop);
-        QCOMPARE(model->language(), AppLanguage::english);
-        QCOMPARE(model->runtimeRoot(), QString());
-    }
-}
+    TemporaryHome m_home;
+};
 
 QTEST_GUILESS_MAIN(TestModelStartup)
 #include "tst_model_startup.moc"

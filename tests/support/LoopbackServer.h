@@ -4,12 +4,10 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
-#include <QPair>
 #include <QString>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -26,80 +24,73 @@ struct RecordedRequest {
     QString path;
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
-
     bool hasHeader(const QByteArray& name) const;
     QByteArray header(const QByteArray& name) const; // first match, case-insensitive; empty if none
 };
 
 struct CannedResponse {
     int status = 200;
-    QByteArray body;
+    QByteArray body{}; // the braces let designated initializers leave it out without a warning
     QByteArray contentType = "application/json";
-    QList<QPair<QByteArray, QByteArray>> headers;
+    QList<QPair<QByteArray, QByteArray>> headers{};
     std::chrono::milliseconds delay{0};           // before anything is sent
     std::chrono::milliseconds trickleInterval{0}; // > 0: chunked body, one byte per interval
-
-    static CannedResponse redirect(const QString& location, int status = 302);
+    static CannedResponse redirect(const QString& location, int status = 302) {
+        return {.status = status, .contentType = "text/plain", .headers = {{"Location", location.toUtf8()}}};
+    }
 };
 
-// An HTTP server on 127.0.0.1 at a free port, serving canned responses per path to every
-// method (HEAD gets the headers only). Unknown paths answer 404. Thread-safe; the destructor
-// stops it promptly, cutting short delays and trickles.
+// HTTP on 127.0.0.1 at a free port: canned responses per path to every method (HEAD gets the
+// headers only), 404 for unknown paths. Thread-safe; the destructor cuts delays and trickles short.
 class LoopbackServer {
 public:
     LoopbackServer();
     ~LoopbackServer();
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
-
     int port() const { return m_port; }
-    QString baseUrl() const;                // "http://127.0.0.1:<port>"
-    QString url(const QString& path) const; // baseUrl() + path
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    QString url(const QString& path) const { return baseUrl() + path; }
 
-    void setResponse(const QString& path, CannedResponse response);
-    QList<RecordedRequest> requests() const;
-    qsizetype requestCount() const;
+    void setResponse(const QString& path, CannedResponse response) {
+        const std::lock_guard lock(m_mutex);
+        m_responses.insert(path, std::move(response));
+    }
+    QList<RecordedRequest> requests() const {
+        const std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+    qsizetype requestCount() const { return requests().size(); }
 
 private:
-    bool waitOrStop(std::chrono::milliseconds duration);
-
     std::unique_ptr<httplib::Server> m_server;
-    std::thread m_thread;
     int m_port = -1;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_stopSignal;
     std::atomic<bool> m_stopping{false};
+    mutable std::mutex m_mutex;
     QMap<QString, CannedResponse> m_responses;
     QList<RecordedRequest> m_requests;
+    std::jthread m_thread; // last, so it is joined before anything it uses goes
 };
 
-// Accepts TCP connections on 127.0.0.1 and holds them open; optionally sends `bytes` to each,
-// one byte per interval. Nothing is ever read. Models a peer that never finishes answering.
+// Accepts TCP connections on 127.0.0.1 and holds them open, sending each `bytes` one per interval
+// and reading nothing: a peer that never finishes answering. The destructor takes up to an interval.
 class StallingServer {
 public:
     explicit StallingServer(QByteArray bytes = {},
                             std::chrono::milliseconds interval = std::chrono::milliseconds(50));
-    ~StallingServer();
-    StallingServer(const StallingServer&) = delete;
-    StallingServer& operator=(const StallingServer&) = delete;
-
     int port() const { return m_port; }
-    QString url(const QString& path) const;
+    QString url(const QString& path) const {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_port) + path;
+    }
     int acceptedCount() const { return m_accepted.load(); }
 
 private:
-    void run();
-
-    QByteArray m_bytes;
-    std::chrono::milliseconds m_interval;
-    int m_listener = -1;
     int m_port = -1;
-    std::atomic<bool> m_stopping{false};
     std::atomic<int> m_accepted{0};
-    std::thread m_thread;
+    std::jthread m_thread;
 };
 
 // A loopback port that nothing listens on (bound, then closed), for refused connections.
-int unusedLoopbackPort();
+inline int unusedLoopbackPort() {
+    return StallingServer({}, std::chrono::milliseconds(1)).port();
+}
 
 } // namespace skerrin::test
