@@ -3,6 +3,7 @@
 
 #include "support/FakeTools.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -23,7 +24,8 @@ using PendingRun = std::shared_ptr<std::optional<Result<QString>>>;
 
 PendingRun start(QCoro::Task<Result<QString>> task) {
     auto pending = std::make_shared<std::optional<Result<QString>>>();
-    QCoro::connect(std::move(task), qApp, [pending](const Result<QString>& result) { *pending = result; });
+    QCoro::connect(std::move(task), QCoreApplication::instance(),
+                   [pending](const Result<QString>& result) { *pending = result; });
     return pending;
 }
 
