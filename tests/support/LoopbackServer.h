@@ -31,7 +31,7 @@ struct RecordedRequest {
 struct CannedResponse {
     int status = 200;
     QByteArray body{}; // the braces let designated initializers leave it out without a warning
-    QByteArray contentType = "application/json";
+    QByteArray contentType = "application/json"; // text and JSON go gzipped when the client accepts it
     QList<QPair<QByteArray, QByteArray>> headers{};
     std::chrono::milliseconds delay{0};           // before anything is sent
     std::chrono::milliseconds trickleInterval{0}; // > 0: chunked body, one byte per interval
@@ -70,7 +70,7 @@ private:
     std::jthread m_thread; // last, so it is joined before anything it uses goes
 };
 
-// Accepts TCP connections on 127.0.0.1 and holds them open, sending each `bytes` one per interval
+// Accepts TCP connections on 127.0.0.1 and holds them open, sending each `bytes` a byte per interval
 // and reading nothing: a peer that never finishes answering. The destructor takes up to an interval.
 class StallingServer {
 public:
