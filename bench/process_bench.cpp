@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Measures the process runner against bare posix_spawn baselines measured in the same run.
+#include "TimerLateness.h"
 #include "process/ProcessRunner.h"
 
 #include <QCoreApplication>
@@ -206,19 +207,8 @@ void benchResponsiveness() {
 
     const auto measure = [&](int runs) {
         QEventLoop loop;
-        QElapsedTimer clock;
-        qint64 last = 0;
-        qint64 worst = 0;
         int pending = runs;
-        QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            worst = std::max(worst, now - last - 10'000'000);
-            last = now;
-        });
-        clock.start();
-        tick.start(10);
+        const TimerLateness lateness;
         for (int i = 0; i < runs; ++i) {
             QCoro::connect(runShellScript(script, {}, dir.path()), &loop, [&](const Result<QString>&) {
                 if (--pending == 0)
@@ -228,7 +218,7 @@ void benchResponsiveness() {
         if (runs == 0)
             QTimer::singleShot(1000, &loop, &QEventLoop::quit);
         loop.exec();
-        return double(worst) / 1e6;
+        return lateness.worstMs();
     };
     std::printf("timer_lateness_idle_max_ms: %.2f\n", measure(0));
     std::printf("timer_lateness_eight_runs_max_ms: %.2f (goal <= 20)\n", measure(8));

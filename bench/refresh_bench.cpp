@@ -2,6 +2,7 @@
 // The full refresh with the deep checks on, against a slow Codex tool (2 s), a slow status
 // script (1 s) and a slow platform (0.5 s): the GUI thread's largest stall next to the total
 // time, with the same timer's lateness on an idle loop as the baseline.
+#include "TimerLateness.h"
 #include "model/ConnectorMenuBarModel.h"
 #include "platform/PlatformServices.h"
 #include "runtime/RuntimeLayout.h"
@@ -32,21 +33,10 @@ struct Lateness {
 
 template <typename Work> Lateness measureLateness(Work work) {
     QEventLoop loop;
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 worst = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, now - last - 10'000'000);
-        last = now;
-    });
-    clock.start();
-    tick.start(10);
+    const TimerLateness lateness;
     QCoro::connect(work(), &loop, [&loop] { loop.quit(); });
     loop.exec();
-    return {double(worst) / 1e6, double(clock.nsecsElapsed()) / 1e6};
+    return {lateness.worstMs(), lateness.elapsedMs()};
 }
 
 QCoro::Task<> idleFor(std::chrono::milliseconds duration) {
