@@ -2,6 +2,7 @@
 // Measures the process runner against bare posix_spawn baselines measured in the same run.
 #include "TimerLateness.h"
 #include "process/ProcessRunner.h"
+#include "runtime/RuntimeScripts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -149,12 +150,12 @@ void benchSpawnOverhead() {
     std::vector<double> bare;
     QElapsedTimer timer;
     for (int i = 0; i < 10; ++i) { // warm the pool's threads and the page cache
-        (void)await(runProcess(QStringLiteral("/bin/true"), {}, std::nullopt, {}));
+        (void)await(runProcess({QStringLiteral("/bin/true")}));
         spawnOnly("/bin/true");
     }
     for (int i = 0; i < runs; ++i) {
         timer.start();
-        (void)await(runProcess(QStringLiteral("/bin/true"), {}, std::nullopt, {}));
+        (void)await(runProcess({QStringLiteral("/bin/true")}));
         runner.push_back(double(timer.nsecsElapsed()) / 1e6);
         timer.start();
         spawnOnly("/bin/true");
@@ -180,7 +181,7 @@ void benchFlood(const QString& self) {
     timer.start();
     qsizetype outputLength = -1;
     {
-        const auto result = await(runProcess(self, {QStringLiteral("--flood")}, std::nullopt, {}));
+        const auto result = await(runProcess({self, {QStringLiteral("--flood")}}));
         outputLength = result.ok() ? result.value().size() : -1;
     }
     const double runnerMs = double(timer.nsecsElapsed()) / 1e6;

@@ -14,10 +14,6 @@ struct ProbeResult {
     bool operator==(const ProbeResult&) const = default;
 };
 
-// A leading "~" or "~user" becomes that home folder; HOME decides a bare "~".
-// An unknown user name leaves the text as written.
-QString expandTilde(const QString& path);
-
 // The first of CODEX_HOME, the settings value, ~/.codex and ~/.config/codex that exists and
 // holds auth.json, config.toml, sessions or archived_sessions; the expanded path.
 std::optional<QString> resolveCodexHome(const std::optional<QString>& envValue,

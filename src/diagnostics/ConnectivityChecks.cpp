@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "diagnostics/ConnectivityChecks.h"
 
-#include "diagnostics/BoundedRequest.h"
+#include "net/BoundedRequest.h"
 
 namespace skerrin {
-
-QString chatGptEndpoint() {
-    const QString overridden = trimmed(qEnvironmentVariable("SKERRIN_CHATGPT_URL"));
-    return overridden.isEmpty() ? QStringLiteral("https://chatgpt.com") : overridden;
-}
 
 QString relayHealthUrl(const QString& relayBase) {
     return relayBase.endsWith(QLatin1Char('/')) ? relayBase + QStringLiteral("healthz")

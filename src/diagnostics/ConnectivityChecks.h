@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/Types.h"
+#include "diagnostics/SetupCheck.h"
 
 #include <QString>
 
@@ -12,9 +12,6 @@
 class QNetworkAccessManager;
 
 namespace skerrin {
-
-// The ChatGPT web endpoint; SKERRIN_CHATGPT_URL replaces it for tests and staging.
-QString chatGptEndpoint();
 
 // base + "healthz", adding the slash only when base lacks it.
 QString relayHealthUrl(const QString& relayBase);

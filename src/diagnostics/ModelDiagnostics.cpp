@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
+#include "core/Endpoints.h"
 #include "diagnostics/ConnectivityChecks.h"
-#include "diagnostics/EnvFile.h"
 #include "diagnostics/SetupChecks.h"
 #include "model/ConnectorMenuBarModel.h"
-#include "pairing/PlatformStatusClient.h"
+#include "model/SettingsKeys.h"
 #include "process/BackgroundWork.h"
 #include "process/ProcessRunner.h"
+#include "runtime/EnvFile.h"
 
 namespace skerrin {
 namespace {
@@ -17,6 +18,14 @@ bool isFresh(const QDateTime& lastRun) {
 }
 
 } // namespace
+
+QCoro::Task<> ConnectorMenuBarModel::loadDeepSetupChecksIfNeeded() {
+    if (m_hasLoadedDeepSetupChecks)
+        co_return;
+    // Set before awaiting, so a second call while the first runs does nothing.
+    setHasLoadedDeepSetupChecks(true);
+    co_await refreshSetupChecks(true);
+}
 
 QCoro::Task<> ConnectorMenuBarModel::refreshSetupChecks(bool force) {
     if (!force && isFresh(m_lastSetupCheckAt))
@@ -41,7 +50,7 @@ QCoro::Task<> ConnectorMenuBarModel::refreshConnectivityChecks(bool force) {
     // arguments made inside a co_await expression. The second starts only after the first.
     QList<SetupCheck> checks;
     QCoro::Task<SetupCheck> chat =
-        probeConnectivity(&m_network, QStringLiteral("ChatGPT"), chatGptEndpoint());
+        probeConnectivity(&m_network, QStringLiteral("ChatGPT"), endpointUrl(Endpoint::chatGpt));
     checks.append(co_await std::move(chat));
     const QString relayBase = envValue(effectiveRuntimeRoot(), QStringLiteral("RELAY_BASE_URL"));
     if (!relayBase.isEmpty()) {
@@ -51,31 +60,6 @@ QCoro::Task<> ConnectorMenuBarModel::refreshConnectivityChecks(bool force) {
     }
     setConnectivityChecks(std::move(checks));
     m_lastConnectivityCheckAt = QDateTime::currentDateTimeUtc();
-}
-
-QCoro::Task<> ConnectorMenuBarModel::refreshDesktopRuntimeStatus(bool force) {
-    const std::optional<QString> valid = validRuntimeRoot(m_runtimeRoot);
-    if (!valid && !force)
-        co_return;
-    const QString root = valid.value_or(standardRuntimeRoot());
-    const QString base = platformBaseURL(root);
-    std::optional<DesktopRuntimeStatusResponse> response;
-    {
-        // The token lives only for the request.
-        const QString token = relayToken(root);
-        if (!token.isEmpty() && !base.isEmpty()) {
-            QCoro::Task<std::optional<DesktopRuntimeStatusResponse>> fetch =
-                fetchDesktopRuntimeStatus(&m_network, base, token);
-            response = co_await std::move(fetch);
-        }
-    }
-    if (!response) {
-        setCurrentPhoneSummary(QString());
-        setCurrentPairingSummary(QString());
-        co_return;
-    }
-    setCurrentPairingSummary(summarizePairing(response->desktopPairing, m_language));
-    setCurrentPhoneSummary(summarizeAppSession(response->currentAppSession, m_language));
 }
 
 } // namespace skerrin

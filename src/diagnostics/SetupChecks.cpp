@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "diagnostics/SetupChecks.h"
 
+#include "core/Text.h"
 #include "diagnostics/CodexProbes.h"
-#include "diagnostics/EnvFile.h"
+#include "runtime/EnvFile.h"
 
 #include <QFileInfo>
 
@@ -48,9 +49,6 @@ QList<SetupCheck> buildSetupChecks(const SetupCheckInputs& inputs, bool includeI
     if (codexHome)
         proxy = codexProxyStatus(*codexHome);
 
-    const bool tokenPresent = !trimmed(env.value(QStringLiteral("RELAY_TOKEN"))).isEmpty();
-    const bool workspacePresent = !trimmed(env.value(QStringLiteral("CONNECTOR_WORKSPACE"))).isEmpty();
-
     SetupCheck loginCheck{QStringLiteral("codexLogin"), QStringLiteral("Codex Login"), {}, false};
     if (!includeInteractiveCodexChecks) {
         loginCheck.detail = QStringLiteral("Checked only when Advanced is opened");
@@ -78,7 +76,7 @@ QList<SetupCheck> buildSetupChecks(const SetupCheckInputs& inputs, bool includeI
         SetupCheck{QStringLiteral("codexProxy"), QStringLiteral("Codex Proxy"),
                    proxy ? proxy->detail : QStringLiteral("No Codex proxy config found"),
                    proxy && proxy->isReady},
-        check("pairing", "Pairing Env", tokenPresent && workspacePresent,
+        check("pairing", "Pairing Env", hasPairingEnvironment(env),
               QStringLiteral("relay token + workspace present"),
               QStringLiteral("relay token or workspace missing")),
     };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/Types.h"
+#include "diagnostics/SetupCheck.h"
 
 #include <QList>
 #include <QString>

@@ -2,6 +2,7 @@
 #include "model/ConnectorMenuBarModel.h"
 
 #include "model/RefreshLoop.h"
+#include "model/SettingsKeys.h"
 
 #include <QPointer>
 
@@ -48,45 +49,33 @@ ConnectorMenuBarModel::ConnectorMenuBarModel(PlatformServices services, ModelOpt
         settings().setString(SettingsKey::runtimeRoot, *valid);
 
     // 7. The refresh loop starts once the event loop runs, so construction runs no request.
-    m_refreshLoopTask = std::make_unique<RefreshLoop>();
+    m_refreshLoop = std::make_unique<RefreshLoop>();
     QMetaObject::invokeMethod(
-        m_refreshLoopTask.get(),
+        m_refreshLoop.get(),
         [this, self = QPointer<ConnectorMenuBarModel>(this)] {
-            if (!self || m_refreshLoopTask->isCancelled()) {
+            if (!self || m_refreshLoop->isCancelled()) {
                 if (self)
-                    m_refreshLoopTask->markEnded();
+                    m_refreshLoop->markEnded();
                 return;
             }
-            m_refreshLoopTask->start(bootstrap());
+            m_refreshLoop->start(runRefreshLoop());
         },
         Qt::QueuedConnection);
 }
 
 ConnectorMenuBarModel::~ConnectorMenuBarModel() {
-    if (m_refreshLoopTask)
-        m_refreshLoopTask->cancel();
+    if (m_refreshLoop)
+        m_refreshLoop->cancel();
 }
 
 QString ConnectorMenuBarModel::ui(const QString& english, const QString& chinese) const {
-    return m_language == AppLanguage::chinese ? chinese : english;
+    return skerrin::ui(m_language, english, chinese);
 }
 
 void ConnectorMenuBarModel::setLanguage(AppLanguage language) {
     setLanguageField(language);
     settings().setString(SettingsKey::language, rawValue(language));
     refreshPairingSession();
-}
-
-QCoro::Task<> ConnectorMenuBarModel::cancelRefreshLoop() {
-    m_refreshLoopTask->cancel();
-    co_await m_refreshLoopTask->waitUntilEnded();
-}
-
-void ConnectorMenuBarModel::markFirstPassDone() {
-    if (m_firstPassDone)
-        return;
-    m_firstPassDone = true;
-    emit firstRefreshPassFinished();
 }
 
 } // namespace skerrin

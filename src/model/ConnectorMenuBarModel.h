@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/Types.h"
+#include "core/Language.h"
+#include "core/Result.h"
+#include "diagnostics/SetupCheck.h"
+#include "pairing/PairingSession.h"
 #include "platform/PlatformServices.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
 
@@ -25,16 +29,20 @@ struct ModelOptions {
 };
 
 // The one observable model: every piece of state the panel shows and every operation it calls.
-// Confined to the GUI thread; `willChange` is emitted before each published store.
+// Confined to the GUI thread; `willChange` is emitted before each published store. Published
+// fields are written only by the model's own operations.
 class ConnectorMenuBarModel : public QObject {
     Q_OBJECT
 
 public:
     using Operation = std::function<QCoro::Task<Result<QString>>(QString runtimeRoot)>;
 
+    // model/ConnectorMenuBarModel.cpp: start-up and language.
     explicit ConnectorMenuBarModel(PlatformServices services, ModelOptions options = {},
                                    QObject* parent = nullptr);
     ~ConnectorMenuBarModel() override;
+    QString ui(const QString& english, const QString& chinese) const;
+    void setLanguage(AppLanguage language);
 
     // Published fields.
     const QString& runtimeRoot() const { return m_runtimeRoot; }
@@ -53,6 +61,82 @@ public:
     const QString& currentPhoneSummary() const { return m_currentPhoneSummary; }
     const QString& currentPairingSummary() const { return m_currentPairingSummary; }
     bool hasLoadedDeepSetupChecks() const { return m_hasLoadedDeepSetupChecks; }
+
+    // Plain fields.
+    bool hasAttemptedAutoRecovery() const { return m_hasAttemptedAutoRecovery; }
+    QDateTime lastSetupCheckAt() const { return m_lastSetupCheckAt; }
+    QDateTime lastConnectivityCheckAt() const { return m_lastConnectivityCheckAt; }
+    const std::optional<QString>& runtimeRootScopedAccessURL() const { return m_runtimeRootScopedAccessURL; }
+
+    // model/ModelDisplayTexts.cpp: texts derived from the fields.
+    QString statusIcon() const;
+    QString latestActionSummary() const;
+    QString pairingExpiresText() const;
+    QString appVersionText() const;
+    QString runtimeInstallButtonTitle() const;
+    QString primaryActionTitle() const;
+    QString primaryActionSubtitle() const;
+
+    // runtime/ModelRuntimeRoot.cpp: finding, validating and remembering the runtime root.
+    static QString standardInstallRoot();
+    static QString standardRuntimeRoot();
+    std::optional<QString> validRuntimeRoot(const std::optional<QString>& candidate) const;
+    QString effectiveRuntimeRoot() const;
+    bool pathRequiresUserSelectedAccess(const QString& path) const;
+    QString detectRuntimeRoot();
+    void refreshRuntimeRootScopedAccess();
+    void updateRuntimeRoot(const QString& path, const std::optional<QString>& bookmarkURL);
+    // Returns the started refresh when a folder was chosen; the panel need not await it.
+    std::optional<QCoro::Task<>> chooseRuntimeFolder();
+    // What choosing `path` does, with the refresh it starts.
+    QCoro::Task<> useRuntimeFolder(QString path);
+    void clearRuntimeSelection();
+
+    // pairing/ModelPairingSession.cpp
+    void refreshPairingSession();
+    bool isPairingConfigured() const;
+
+    // pairing/ModelPlatformStatus.cpp
+    QCoro::Task<> refreshDesktopRuntimeStatus(bool force);
+
+    // model/ModelStatusRefresh.cpp
+    QCoro::Task<> refreshStatus(bool allowAutoRecovery);
+
+    // model/ModelRefreshLoop.cpp: the background loop, started by the constructor.
+    QCoro::Task<> runRefreshLoop();
+    // Ends the refresh loop and waits for it; a loop that is asleep ends without another refresh.
+    QCoro::Task<> cancelRefreshLoop();
+    bool hasFinishedFirstRefreshPass() const { return m_firstPassDone; }
+
+    // model/ModelActionRunner.cpp
+    QCoro::Task<> runAction(QString successMessage, QString fallbackMessage,
+                            bool resetAutoRecoveryFlagOnFailure, Operation operation);
+    QCoro::Task<> runAgentAction(QString successMessage, QString fallbackMessage, QString commandDescription,
+                                 Operation operation);
+    QCoro::Task<> runFullRefresh();
+
+    // model/ModelServiceControl.cpp
+    QCoro::Task<> startConnector();
+    QCoro::Task<> stopConnector();
+    QCoro::Task<> ensureDesktopService();
+
+    // diagnostics/ModelDiagnostics.cpp
+    QCoro::Task<> refreshSetupChecks(bool force);
+    QCoro::Task<> refreshConnectivityChecks(bool force);
+    QCoro::Task<> loadDeepSetupChecksIfNeeded();
+
+signals:
+    void willChange();
+    void firstRefreshPassFinished();
+
+private:
+    // Tests set up state through this type; shipping code never names it.
+    friend class ModelSeed;
+
+    template <typename T, typename V> void publish(T& field, V&& value) {
+        emit willChange();
+        field = std::forward<V>(value);
+    }
 
     void setRuntimeRoot(QString value) { publish(m_runtimeRoot, std::move(value)); }
     void setStatusSummary(QString value) { publish(m_statusSummary, std::move(value)); }
@@ -73,81 +157,21 @@ public:
     void setCurrentPairingSummary(QString value) { publish(m_currentPairingSummary, std::move(value)); }
     void setHasLoadedDeepSetupChecks(bool value) { publish(m_hasLoadedDeepSetupChecks, value); }
 
-    // Plain fields.
-    bool hasAttemptedAutoRecovery() const { return m_hasAttemptedAutoRecovery; }
-    QDateTime lastSetupCheckAt() const { return m_lastSetupCheckAt; }
-    QDateTime lastConnectivityCheckAt() const { return m_lastConnectivityCheckAt; }
-    const std::optional<QString>& runtimeRootScopedAccessURL() const { return m_runtimeRootScopedAccessURL; }
+    const AppInfo& appInfo() const { return *m_services.appInfo; }
+    const SettingsStore& settings() const { return *m_services.settings; }
+    SettingsStore& settings() { return *m_services.settings; }
+    const VolumeAccess& volumes() const { return *m_services.volumes; }
+    VolumeAccess& volumes() { return *m_services.volumes; }
 
-    // Language and texts.
-    QString ui(const QString& english, const QString& chinese) const;
-    void setLanguage(AppLanguage language);
-    QString statusIcon() const;
-    QString latestActionSummary() const;
-    QString pairingExpiresText() const;
-    QString appVersionText() const;
-    QString runtimeInstallButtonTitle() const;
-    QString primaryActionTitle() const;
-    QString primaryActionSubtitle() const;
+    // runtime/ModelRuntimeRoot.cpp: the stored bookmark when it resolves to exactly `path`.
+    std::optional<ResolvedBookmark> bookmarkFor(const QString& path, bool allowUserInterface) const;
 
-    // Runtime root.
-    static QString standardInstallRoot();
-    static QString standardRuntimeRoot();
-    std::optional<QString> validRuntimeRoot(const std::optional<QString>& candidate) const;
-    QString effectiveRuntimeRoot() const;
-    bool pathRequiresUserSelectedAccess(const QString& path) const;
-    QString detectRuntimeRoot();
-    void refreshRuntimeRootScopedAccess();
-    void updateRuntimeRoot(const QString& path, const std::optional<QString>& bookmarkURL);
-    // Returns the started refresh when a folder was chosen; the panel need not await it.
-    std::optional<QCoro::Task<>> chooseRuntimeFolder();
-    // What choosing `path` does, with the refresh it starts.
-    QCoro::Task<> useRuntimeFolder(QString path);
-    void clearRuntimeSelection();
-
-    // Pairing session.
-    void refreshPairingSession();
-    bool isPairingConfigured() const;
-
-    // Status refresh and the refresh loop.
-    QCoro::Task<> refreshStatus(bool allowAutoRecovery);
-    QCoro::Task<> loadDeepSetupChecksIfNeeded();
-    QCoro::Task<> bootstrap();
-    // Ends the refresh loop and waits for it; a loop that is asleep ends without another refresh.
-    QCoro::Task<> cancelRefreshLoop();
-    bool hasFinishedFirstRefreshPass() const { return m_firstPassDone; }
-
-    // Actions.
-    QCoro::Task<> runAction(QString successMessage, QString fallbackMessage,
-                            bool resetAutoRecoveryFlagOnFailure, Operation operation);
-    QCoro::Task<> runAgentAction(QString successMessage, QString fallbackMessage, QString commandDescription,
-                                 Operation operation);
-    QCoro::Task<> runFullRefresh();
-    QCoro::Task<> startConnector();
-    QCoro::Task<> stopConnector();
-    QCoro::Task<> ensureDesktopService();
-
-    // Diagnostics and platform status.
-    QCoro::Task<> refreshSetupChecks(bool force);
-    QCoro::Task<> refreshConnectivityChecks(bool force);
-    QCoro::Task<> refreshDesktopRuntimeStatus(bool force);
-
-    AppInfo& appInfo() const { return *m_services.appInfo; }
-    SettingsStore& settings() const { return *m_services.settings; }
-
-signals:
-    void willChange();
-    void firstRefreshPassFinished();
-
-private:
-    template <typename T, typename V> void publish(T& field, V&& value) {
-        emit willChange();
-        field = std::forward<V>(value);
-    }
-
+    // model/ModelServiceControl.cpp
     QCoro::Task<> startConnector(QString successMessage, QString fallbackMessage,
                                  bool resetAutoRecoveryFlagOnFailure);
+    // model/ModelRefreshLoop.cpp
     void markFirstPassDone();
+    // model/ModelActionRunner.cpp
     void publishActionResult(const Result<QString>& result, const QString& successMessage,
                              const QString& fallbackMessage);
 
@@ -173,7 +197,7 @@ private:
     bool m_hasLoadedDeepSetupChecks = false;
 
     bool m_hasAttemptedAutoRecovery = false;
-    std::unique_ptr<RefreshLoop> m_refreshLoopTask;
+    std::unique_ptr<RefreshLoop> m_refreshLoop;
     QDateTime m_lastSetupCheckAt;
     QDateTime m_lastConnectivityCheckAt;
     std::optional<QString> m_runtimeRootScopedAccessURL;

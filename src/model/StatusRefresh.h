@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/Types.h"
+#include "core/Language.h"
 
 namespace skerrin {
 

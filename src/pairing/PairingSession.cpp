@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "pairing/PairingSession.h"
 
-#include "diagnostics/EnvFile.h"
-#include "model/ConnectorMenuBarModel.h"
+#include "core/Text.h"
 #include "runtime/RuntimeLayout.h"
 
 #include <QFile>
@@ -63,16 +62,6 @@ std::optional<PairingSessionState> readPairingSession(const QString& runtimeRoot
     if (!QFileInfo::exists(qrPath))
         return std::nullopt;
     return PairingSessionState{code, expiry, qrPath};
-}
-
-void ConnectorMenuBarModel::refreshPairingSession() {
-    setPairingSession(readPairingSession(effectiveRuntimeRoot(), QDateTime::currentDateTimeUtc()));
-}
-
-bool ConnectorMenuBarModel::isPairingConfigured() const {
-    const EnvValues env = parseEnvFile(envFilePath(effectiveRuntimeRoot()));
-    return !trimmed(env.value(QStringLiteral("RELAY_TOKEN"))).isEmpty() &&
-           !trimmed(env.value(QStringLiteral("CONNECTOR_WORKSPACE"))).isEmpty();
 }
 
 } // namespace skerrin

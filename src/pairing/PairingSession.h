@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/Types.h"
-
 #include <QDateTime>
+#include <QString>
 
 #include <optional>
 
 namespace skerrin {
+
+// A pending pairing: the setup code and QR image the pairing script left on disk.
+struct PairingSessionState {
+    QString setupCode;
+    std::optional<QDateTime> expiresAt;
+    QString qrPath;
+};
 
 // The internet date-time form only: 2026-01-31T12:00:00Z or ...+08:00, no fractional seconds.
 std::optional<QDateTime> parseInternetDateTime(const QString& text);

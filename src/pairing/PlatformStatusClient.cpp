@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "pairing/PlatformStatusClient.h"
 
-#include "diagnostics/BoundedRequest.h"
-#include "diagnostics/EnvFile.h"
+#include "core/Endpoints.h"
+#include "core/Text.h"
+#include "net/BoundedRequest.h"
+#include "runtime/EnvFile.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,10 +15,6 @@ namespace skerrin {
 namespace {
 
 const QString kSeparator = QStringLiteral(" \u2022 ");
-
-QString ui(AppLanguage language, const char* english, const char* chinese) {
-    return language == AppLanguage::chinese ? QString::fromUtf8(chinese) : QString::fromUtf8(english);
-}
 
 // Reads optional string members; the first mistyped one spoils the whole object.
 class Reader {
@@ -122,11 +120,6 @@ std::optional<DesktopRuntimeStatusResponse> decodeDesktopRuntimeStatus(const QBy
     return response;
 }
 
-QString defaultPlatformBaseUrl() {
-    const QString overridden = trimmed(qEnvironmentVariable("SKERRIN_PLATFORM_BASE_URL"));
-    return overridden.isEmpty() ? QStringLiteral("https://platform.brevant.app/api") : overridden;
-}
-
 QString platformBaseURL(const QString& runtimeRoot) {
     const EnvValues env = parseEnvFile(envFilePath(runtimeRoot));
     for (const char* key : {"PLATFORM_BASE_URL", "PLATFORM_API_BASE_URL"}) {
@@ -134,12 +127,12 @@ QString platformBaseURL(const QString& runtimeRoot) {
         if (!value.isEmpty())
             return value;
     }
-    return defaultPlatformBaseUrl();
+    return endpointUrl(Endpoint::platformBase);
 }
 
 QString summarizePairing(const std::optional<DesktopPairing>& pairing, AppLanguage language) {
     if (!pairing)
-        return ui(language, "No paired installation", "没有已配对的安装实例");
+        return ui(language, QStringLiteral("No paired installation"), QStringLiteral("没有已配对的安装实例"));
     const QString name = trimmedOrEmpty(pairing->installationName);
     const QString workspace = trimmedOrEmpty(pairing->workspace);
     if (!name.isEmpty() && !workspace.isEmpty())
@@ -148,12 +141,13 @@ QString summarizePairing(const std::optional<DesktopPairing>& pairing, AppLangua
         return name;
     if (!workspace.isEmpty())
         return workspace;
-    return ui(language, "Paired installation available", "已检测到配对安装实例");
+    return ui(language, QStringLiteral("Paired installation available"),
+              QStringLiteral("已检测到配对安装实例"));
 }
 
 QString summarizeAppSession(const std::optional<AppSession>& session, AppLanguage language) {
     if (!session)
-        return ui(language, "No active phone session", "没有活跃的手机会话");
+        return ui(language, QStringLiteral("No active phone session"), QStringLiteral("没有活跃的手机会话"));
     QStringList parts;
     for (const std::optional<QString>& part : {session->deviceName, session->platform, session->appVersion}) {
         const QString text = trimmedOrEmpty(part);

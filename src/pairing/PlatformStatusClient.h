@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/Types.h"
+#include "core/Language.h"
 
 #include <QByteArray>
 #include <QString>
@@ -40,9 +40,6 @@ struct DesktopRuntimeStatusResponse {
 // Strict: a required member missing, null or mistyped, or an optional member mistyped, rejects
 // the whole body. Missing or null optional members are absent.
 std::optional<DesktopRuntimeStatusResponse> decodeDesktopRuntimeStatus(const QByteArray& body);
-
-// The maker's platform service; SKERRIN_PLATFORM_BASE_URL replaces it for tests and the demo.
-QString defaultPlatformBaseUrl();
 
 // PLATFORM_BASE_URL, else PLATFORM_API_BASE_URL of the runtime's .env (trimmed, non-empty),
 // else the default. Never empty; a trailing slash is kept.

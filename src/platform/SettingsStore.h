@@ -9,14 +9,6 @@
 
 namespace skerrin {
 
-namespace SettingsKey {
-inline const QString runtimeRoot = QStringLiteral("connectorMenuBar.runtimeRoot");
-inline const QString runtimeRootBookmark = QStringLiteral("connectorMenuBar.runtimeRootBookmark");
-inline const QString language = QStringLiteral("connectorMenuBar.language");
-inline const QString codexBin = QStringLiteral("connectorMenuBar.codexBin");
-inline const QString codexHome = QStringLiteral("connectorMenuBar.codexHome");
-} // namespace SettingsKey
-
 // The application's user-defaults store. A value of the wrong type reads as absent.
 class SettingsStore {
 public:

@@ -1,23 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "process/ProcessRunner.h"
 
+#include "core/Text.h"
 #include "process/BackgroundWork.h"
-
-#include "runtime/RuntimeLayout.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QStringDecoder>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <qcoro/qcorofuture.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <variant>
 #include <vector>
 
@@ -107,7 +105,7 @@ QByteArray variableName(const char* entry) {
 
 // The application's environment with the additions replacing inherited names, and PATH when absent.
 // Inherited entries keep their bytes exactly.
-std::vector<QByteArray> childEnvironment(const Environment& additions) {
+std::vector<QByteArray> childEnvironment(const Environment& additions, bool fillMissingPath) {
     QHash<QByteArray, QByteArray> added;
     for (auto it = additions.cbegin(); it != additions.cend(); ++it)
         added.insert(it.key().toUtf8(), it.key().toUtf8() + '=' + it.value().toUtf8());
@@ -123,21 +121,15 @@ std::vector<QByteArray> childEnvironment(const Environment& additions) {
     }
     for (auto it = added.cbegin(); it != added.cend(); ++it)
         entries.push_back(it.value());
-    if (!hasPath)
+    if (!hasPath && fillMissingPath)
         entries.push_back(kPathName + '=' + kFixedSearchPath.toUtf8());
     return entries;
 }
 
-std::vector<QByteArray> inheritedEnvironment() {
-    std::vector<QByteArray> entries;
-    for (char** entry = environ; entry && *entry; ++entry)
-        entries.emplace_back(*entry);
-    return entries;
-}
-
-enum class Capture { stdoutAndStderr, stderrOnly };
+using Clock = std::chrono::steady_clock;
 
 struct Finished {
+    bool endedAtLimit = false;
     int status = 0; // exit status, or the signal's number
     QByteArray out;
     QByteArray err;
@@ -191,14 +183,55 @@ int reap(pid_t pid) {
     return waitStatus;
 }
 
+// The process groups of the runs with a limit, so that an interrupted application can end them.
+// A run leaves the set before its child is reaped, so a group id here never names a stranger.
+class LimitedRuns {
+public:
+    static LimitedRuns& instance() {
+        static LimitedRuns runs;
+        return runs;
+    }
+
+    void add(pid_t group) {
+        const std::lock_guard lock(m_mutex);
+        m_groups.insert(group, false);
+        if (m_endAll)
+            end(group);
+    }
+    // Whether the group was ended here rather than by the child's own exit.
+    bool remove(pid_t group) {
+        const std::lock_guard lock(m_mutex);
+        return m_groups.take(group);
+    }
+    void endOne(pid_t group) {
+        const std::lock_guard lock(m_mutex);
+        end(group);
+    }
+    void endAll() {
+        const std::lock_guard lock(m_mutex);
+        m_endAll = true;
+        for (auto it = m_groups.keyBegin(); it != m_groups.keyEnd(); ++it)
+            end(*it);
+    }
+
+private:
+    // SIGKILL also ends a stopped child, which would hold a SIGTERM until it is continued.
+    void end(pid_t group) {
+        ::killpg(group, SIGKILL);
+        m_groups[group] = true;
+    }
+
+    std::mutex m_mutex;
+    QHash<pid_t, bool> m_groups;
+    bool m_endAll = false;
+};
+
 // Drains both pipes while the child runs. The run ends when the direct child has ended, even if a
-// process it left behind still holds the pipes open; what they hold at that moment is kept.
-Finished collect(pid_t pid, Pipe* outPipe, Pipe& errPipe) {
+// process it left behind still holds the pipes open; what they hold at that moment is kept. With a
+// deadline, the child's group is ended there.
+Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::time_point> deadline) {
     Finished finished;
-    std::vector<Stream> streams;
-    if (outPipe)
-        streams.push_back({&outPipe->read, &finished.out});
-    streams.push_back({&errPipe.read, &finished.err});
+    std::vector<Stream> streams{{&outPipe.read, &finished.out}, {&errPipe.read, &finished.err}};
 
     // The syscall rather than glibc's wrapper, whose header in some releases lacks C linkage.
     FileDescriptor pidfd;
@@ -211,7 +244,7 @@ Finished collect(pid_t pid, Pipe* outPipe, Pipe& errPipe) {
     const auto anyOpen = [&] {
         return std::any_of(streams.begin(), streams.end(), [](const Stream& s) { return s.fd->valid(); });
     };
-    while (!exited && anyOpen()) {
+    while (!exited && (anyOpen() || pidfd.valid() || deadline)) {
         std::vector<pollfd> fds;
         std::vector<Stream*> polled;
         for (Stream& s : streams) {
@@ -222,7 +255,17 @@ Finished collect(pid_t pid, Pipe* outPipe, Pipe& errPipe) {
         }
         if (pidfd.valid())
             fds.push_back({pidfd.get(), POLLIN, 0});
-        const int ready = ::poll(fds.data(), nfds_t(fds.size()), pidfd.valid() ? -1 : kExitPollInterval);
+        int timeout = pidfd.valid() ? -1 : kExitPollInterval;
+        if (deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+            if (left.count() <= 0) {
+                LimitedRuns::instance().endOne(pid);
+                deadline.reset(); // the child's exit, seen below, ends the loop
+                continue;
+            }
+            timeout = timeout < 0 ? int(left.count()) : std::min<int>(timeout, int(left.count()));
+        }
+        const int ready = ::poll(fds.data(), nfds_t(fds.size()), timeout);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)
@@ -246,41 +289,39 @@ Finished collect(pid_t pid, Pipe* outPipe, Pipe& errPipe) {
             readAvailable(s, pendingBytes(*s.fd));
         s.fd->reset();
     }
+    finished.endedAtLimit = LimitedRuns::instance().remove(pid);
     finished.status = terminationStatus(waitStatus ? *waitStatus : reap(pid));
     return finished;
 }
 
 // Starts the executable (never searched for) with argv[0] set to its path, and waits for it.
-std::variant<Finished, Error> spawnAndWait(const QString& executable, const QStringList& arguments,
-                                           const std::optional<QString>& currentDirectory,
-                                           std::vector<QByteArray> environment, Capture capture) {
+std::variant<Finished, Error> spawnAndWait(const ProcessSpec& spec) {
     Pipe outPipe;
     Pipe errPipe;
-    const bool captureStdout = capture == Capture::stdoutAndStderr;
-    if (captureStdout) {
-        if (auto failure = openPipe(outPipe))
-            return *failure;
-    }
+    if (auto failure = openPipe(outPipe))
+        return *failure;
     if (auto failure = openPipe(errPipe))
         return *failure;
 
     std::vector<QByteArray> argumentBytes;
-    argumentBytes.reserve(size_t(arguments.size()) + 1);
-    const QByteArray executableBytes = QFile::encodeName(executable);
+    argumentBytes.reserve(size_t(spec.arguments.size()) + 1);
+    const QByteArray executableBytes = QFile::encodeName(spec.executable);
     argumentBytes.push_back(executableBytes);
-    for (const QString& argument : arguments)
+    for (const QString& argument : spec.arguments)
         argumentBytes.push_back(argument.toUtf8());
     std::vector<char*> argv = pointersTo(argumentBytes);
+    std::vector<QByteArray> environment = childEnvironment(spec.additions, spec.fillMissingPath);
     std::vector<char*> envp = pointersTo(environment);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (captureStdout)
-        posix_spawn_file_actions_adddup2(&actions, outPipe.write.get(), STDOUT_FILENO);
+    // Nothing is ever typed into a child: our own terminal or pipe is not theirs to read.
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe.write.get(), STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errPipe.write.get(), STDERR_FILENO);
     QByteArray directoryBytes;
-    if (currentDirectory) {
-        directoryBytes = QFile::encodeName(*currentDirectory);
+    if (spec.currentDirectory) {
+        directoryBytes = QFile::encodeName(*spec.currentDirectory);
         posix_spawn_file_actions_addchdir_np(&actions, directoryBytes.constData());
     }
 
@@ -293,8 +334,12 @@ std::variant<Finished, Error> spawnAndWait(const QString& executable, const QStr
     sigemptyset(&unblocked);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setsigmask(&attributes, &unblocked);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
+    const std::optional<Clock::time_point> deadline =
+        spec.limit ? std::optional(Clock::now() + spec.limit->duration) : std::nullopt;
     pid_t pid = -1;
     const int spawned =
         ::posix_spawn(&pid, executableBytes.constData(), &actions, &attributes, argv.data(), envp.data());
@@ -304,25 +349,9 @@ std::variant<Finished, Error> spawnAndWait(const QString& executable, const QStr
     errPipe.write.reset();
     if (spawned != 0)
         return platformError(spawned);
-    return collect(pid, captureStdout ? &outPipe : nullptr, errPipe);
-}
-
-// Appends bytes decoded as strict UTF-8 at out; gives out unchanged when they are not valid.
-QChar* appendStrictUtf8(QChar* out, QByteArrayView bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QChar* end = decoder.appendToBuffer(out, bytes);
-    return decoder.hasError() ? out : end;
-}
-
-std::optional<QString> strictUtf8(QByteArrayView bytes) {
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* begin = text.data();
-    QChar* end = appendStrictUtf8(begin, bytes);
-    if (end == begin && !bytes.isEmpty())
-        return std::nullopt;
-    text.truncate(end - begin);
-    return text;
+    if (spec.limit)
+        LimitedRuns::instance().add(pid);
+    return collect(pid, outPipe, errPipe, deadline);
 }
 
 bool isBlank(const QChar* begin, const QChar* end) {
@@ -356,62 +385,44 @@ QString combinedOutput(QByteArray& out, QByteArray& err) {
     return combined;
 }
 
-// Not a coroutine itself: the values are copied into the task before the caller suspends. (GCC 12
-// mishandles lambda captures moved from a coroutine's parameters.)
-QFuture<Result<QString>> startRun(const QString& executable, const QStringList& arguments,
-                                  const std::optional<QString>& currentDirectory,
-                                  const Environment& environment) {
-    return QtConcurrent::run(&backgroundPool(), [executable, arguments, currentDirectory, environment] {
-        return runProcessSync(executable, arguments, currentDirectory, environment);
-    });
-}
-
-Environment scriptEnvironment(const QString& envFile) {
-    return {{QStringLiteral("CONFIG_ENV_FILE"), envFile}, {QStringLiteral("PATH"), kFixedSearchPath}};
-}
-
 } // namespace
+
+Result<ProcessOutcome> runToCompletion(const ProcessSpec& spec) {
+    auto outcome = spawnAndWait(spec);
+    if (auto* failure = std::get_if<Error>(&outcome))
+        return std::move(*failure);
+    auto& finished = std::get<Finished>(outcome);
+    if (finished.endedAtLimit)
+        return error(spec.limit->message);
+    return ProcessOutcome{finished.status, combinedOutput(finished.out, finished.err)};
+}
+
+Result<QString> runProcessSync(const ProcessSpec& spec) {
+    Result<ProcessOutcome> run = runToCompletion(spec);
+    if (!run.ok())
+        return run.failure();
+    ProcessOutcome& outcome = run.value();
+    if (outcome.status == 0)
+        return std::move(outcome.output);
+    return Error{kErrorDomain, outcome.status, outcome.output.isEmpty() ? kCommandFailed : outcome.output};
+}
 
 Result<QString> runProcessSync(const QString& executable, const QStringList& arguments,
                                const std::optional<QString>& currentDirectory,
                                const Environment& environment) {
-    auto outcome = spawnAndWait(executable, arguments, currentDirectory, childEnvironment(environment),
-                                Capture::stdoutAndStderr);
-    if (auto* failure = std::get_if<Error>(&outcome))
-        return std::move(*failure);
-    auto& finished = std::get<Finished>(outcome);
-    QString output = combinedOutput(finished.out, finished.err);
-    if (finished.status == 0)
-        return output;
-    return Error{kErrorDomain, finished.status, output.isEmpty() ? kCommandFailed : output};
+    return runProcessSync(ProcessSpec{executable, arguments, currentDirectory, environment});
 }
 
-QCoro::Task<Result<QString>> runProcess(QString executable, QStringList arguments,
-                                        std::optional<QString> currentDirectory, Environment environment) {
-    QFuture<Result<QString>> run = startRun(executable, arguments, currentDirectory, environment);
+QCoro::Task<Result<QString>> runProcess(ProcessSpec spec) {
+    // Copied into the pool's task before this frame suspends: GCC 12 mishandles captures moved
+    // out of a coroutine's parameters.
+    QFuture<Result<QString>> run = runOffGuiThread([spec] { return runProcessSync(spec); });
     co_await run;
     co_return run.result();
 }
 
-// Everything is built in plain locals before the co_await: GCC 12 rejects some temporaries
-// (QStringLiteral among them) inside a co_await expression.
-QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory) {
-    const QString bash = QStringLiteral("/bin/bash");
-    const QStringList bashArguments = QStringList{path} + arguments;
-    const Environment additions = scriptEnvironment(runtimePath(currentDirectory, RuntimeLayout::envFile));
-    QFuture<Result<QString>> run = startRun(bash, bashArguments, currentDirectory, additions);
-    co_await run;
-    co_return run.result();
-}
-
-QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments) {
-    const QString env = QStringLiteral("/usr/bin/env");
-    const QStringList envArguments =
-        QStringList{QStringLiteral("node"), runtimePath(root, scriptRelativePath)} + arguments;
-    const Environment additions = scriptEnvironment(runtimePath(root, RuntimeLayout::envFile));
-    QFuture<Result<QString>> run = startRun(env, envArguments, root, additions);
-    co_await run;
-    co_return run.result();
+void endLimitedRuns() {
+    LimitedRuns::instance().endAll();
 }
 
 std::optional<QString> resolveExecutable(const std::optional<QString>& preferred,
@@ -425,30 +436,15 @@ std::optional<QString> resolveExecutable(const std::optional<QString>& preferred
             return candidate;
     }
 
-    auto outcome = spawnAndWait(QStringLiteral("/usr/bin/which"), {fallbackCommand}, std::nullopt,
-                                inheritedEnvironment(), Capture::stdoutAndStderr);
+    ProcessSpec which{QStringLiteral("/usr/bin/which"), {fallbackCommand}, std::nullopt, {}, false};
+    auto outcome = spawnAndWait(which);
     const auto* finished = std::get_if<Finished>(&outcome);
     if (!finished || finished->status != 0)
         return std::nullopt;
-    const std::optional<QString> text = strictUtf8(finished->out);
-    if (!text)
-        return std::nullopt;
-    QString path = trimmed(*text);
+    const QString path = trimmed(decodeStrictUtf8(finished->out).value_or(QString()));
     if (path.isEmpty())
         return std::nullopt;
     return path;
-}
-
-std::optional<Error> runAppleScript(const QString& source) {
-    auto outcome = spawnAndWait(QStringLiteral("/usr/bin/osascript"), {QStringLiteral("-e"), source},
-                                std::nullopt, inheritedEnvironment(), Capture::stderrOnly);
-    if (auto* failure = std::get_if<Error>(&outcome))
-        return std::move(*failure);
-    const auto& finished = std::get<Finished>(outcome);
-    if (finished.status == 0)
-        return std::nullopt;
-    const QString text = strictUtf8(finished.err).value_or(QString());
-    return error(trimmed(text).isEmpty() ? QStringLiteral("Failed to open Terminal.") : text);
 }
 
 } // namespace skerrin

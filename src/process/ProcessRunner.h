@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "model/Types.h"
+#include "core/Result.h"
 
 #include <QHash>
 #include <QString>
@@ -9,11 +9,12 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <chrono>
 #include <optional>
 
 namespace skerrin {
 
-// What runtime scripts always get as PATH, and what any run gets when it has none.
+// What any run gets as PATH when its environment has none (and what runtime scripts always get).
 inline const QString kFixedSearchPath =
     QStringLiteral("/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin");
 
@@ -21,31 +22,51 @@ inline const QString kFixedSearchPath =
 // inherited one of the same name.
 using Environment = QHash<QString, QString>;
 
-// Runs the executable (a path, never looked up) and blocks the calling thread until it has ended.
-// Exit status 0 gives the combined output; any other status, a signal's number included, gives an
-// error of kErrorDomain with that code. A child that cannot be started gives the platform's error.
+// A bound on a run: at the limit the child's process group is ended and the run fails with
+// `message`. Only for children that start nothing that must outlive them.
+struct TimeLimit {
+    std::chrono::milliseconds duration;
+    QString message;
+};
+
+struct ProcessSpec {
+    QString executable; // a path, never looked up
+    QStringList arguments{};
+    std::optional<QString> currentDirectory{}; // inherited when absent
+    Environment additions{};
+    bool fillMissingPath = true; // PATH = kFixedSearchPath when the environment has none
+    std::optional<TimeLimit> limit{};
+};
+
+struct ProcessOutcome {
+    int status = 0; // exit status, or the number of the signal that ended the child
+    QString output; // standard output then standard error, each kept only when not blank
+};
+
+// Every child reads standard input from /dev/null and leads a process group of its own, so a
+// terminal's Ctrl-C reaches only Skerrin, which decides what to end. Blocks the calling thread.
+// Gives the platform's error when the child cannot be started, and the limit's message when it
+// was ended at its limit; otherwise the outcome whatever the exit status.
+Result<ProcessOutcome> runToCompletion(const ProcessSpec& spec);
+
+// runToCompletion with the exit status as the result: status 0 gives the combined output; any
+// other status, a signal's number included, gives an error of kErrorDomain with that code.
+Result<QString> runProcessSync(const ProcessSpec& spec);
 Result<QString> runProcessSync(const QString& executable, const QStringList& arguments,
                                const std::optional<QString>& currentDirectory,
                                const Environment& environment);
 
-// runProcessSync on a thread of its own; the caller resumes on its own thread. Never cancelled and
-// without a time limit, so a run that waits forever only costs its own thread.
-QCoro::Task<Result<QString>> runProcess(QString executable, QStringList arguments,
-                                        std::optional<QString> currentDirectory, Environment environment);
+// runProcessSync on a background thread; the caller resumes on its own thread.
+QCoro::Task<Result<QString>> runProcess(ProcessSpec spec);
 
-// /bin/bash <path> <arguments...> in currentDirectory, with CONFIG_ENV_FILE naming the environment
-// file under currentDirectory and PATH the fixed search path.
-QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory);
-
-// node <root>/<scriptRelativePath> <arguments...> in root, node found through the fixed search path.
-QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments);
+// Ends at once every run in flight that has a limit, as if the limit had passed. For an
+// application that is being interrupted; runs without a limit (they may start a service that must
+// survive) are left alone.
+void endLimitedRuns();
 
 // The preferred path when it names an executable file, otherwise what `which fallbackCommand` prints.
 // Blocks; any failure gives nothing.
 std::optional<QString> resolveExecutable(const std::optional<QString>& preferred,
                                          const QString& fallbackCommand);
-
-// osascript -e <source>; blocks. Nothing on success.
-std::optional<Error> runAppleScript(const QString& source);
 
 } // namespace skerrin

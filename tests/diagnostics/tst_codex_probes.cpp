@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "core/Paths.h"
 #include "diagnostics/CodexProbes.h"
 
 #include "support/FakeTools.h"

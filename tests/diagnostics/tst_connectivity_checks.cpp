@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "diagnostics/BoundedRequest.h"
 #include "diagnostics/ConnectivityChecks.h"
+#include "net/BoundedRequest.h"
 #include "support/LoopbackServer.h"
 
 #include <QNetworkAccessManager>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "model/ConnectorMenuBarModel.h"
+#include "model/SettingsKeys.h"
 #include "runtime/RuntimeLayout.h"
 #include "support/FakeServices.h"
 #include "support/LoopbackServer.h"

@@ -3,6 +3,7 @@
 #include "model/StatusRefresh.h"
 #include "runtime/RuntimeLayout.h"
 #include "support/FakeServices.h"
+#include "support/ModelSeed.h"
 #include "support/TestRuntime.h"
 
 #include <QTest>
@@ -100,7 +101,7 @@ void TestStatusRefresh::refreshRunsTheStatusScript() {
     runtime.setScript(RuntimeLayout::statusScript, script);
     ConnectorMenuBarModel model(makeTestServices());
     model.updateRuntimeRoot(runtime.root(), std::nullopt);
-    model.setLanguageField(chinese ? AppLanguage::chinese : AppLanguage::english);
+    ModelSeed(model).language(chinese ? AppLanguage::chinese : AppLanguage::english);
     QCoro::waitFor(model.refreshStatus(false));
     QCOMPARE(model.statusSummary(), summary);
     QCOMPARE(model.statusDetail(), QString(detail).replace(QStringLiteral("<root>"), runtime.root()));
@@ -111,8 +112,7 @@ void TestStatusRefresh::refreshRunsTheStatusScript() {
 
 void TestStatusRefresh::noValidRootRunsNothing() {
     ConnectorMenuBarModel model(makeTestServices());
-    model.setStatusDiagnostics(QStringLiteral("kept"));
-    model.setIsRunning(true);
+    ModelSeed(model).diagnostics(QStringLiteral("kept")).running(true);
     QCoro::waitFor(model.refreshStatus(false));
     QCOMPARE(model.statusSummary(), QStringLiteral("Not configured"));
     QCOMPARE(model.statusDetail(),
@@ -123,7 +123,7 @@ void TestStatusRefresh::noValidRootRunsNothing() {
     const QString folder = m_home.path() + QStringLiteral("/not-a-runtime");
     QDir().mkpath(folder);
     model.updateRuntimeRoot(folder, folder);
-    model.setLanguageField(AppLanguage::chinese);
+    ModelSeed(model).language(AppLanguage::chinese);
     QCoro::waitFor(model.refreshStatus(false));
     QCOMPARE(model.statusDetail(), QStringLiteral("当前选择的目录看起来不像 Brevant Runtime。"));
     QCOMPARE(model.statusSummary(), QStringLiteral("Not configured"));

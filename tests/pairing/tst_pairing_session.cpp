@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "model/ConnectorMenuBarModel.h"
 #include "support/FakeServices.h"
+#include "support/ModelSeed.h"
 #include "support/TestRuntime.h"
 
 #include <QTest>
@@ -31,7 +32,8 @@ private slots:
         if (!json.isNull())
             m_runtime.setPairingSession(json, qstrcmp(QTest::currentDataTag(), "no QR image") != 0);
         ConnectorMenuBarModel model(test::makeTestServices());
-        model.setPairingSession(PairingSessionState{QStringLiteral("OLD"), {}, {}}); // a stale one must go
+        ModelSeed(model).pairingSession(
+            PairingSessionState{QStringLiteral("OLD"), {}, {}}); // a stale one must go
         model.refreshPairingSession();
         QTEST(model.pairingSession().value_or(PairingSessionState{}).setupCode, "code");
     }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "process/ProcessRunner.h"
+#include "runtime/RuntimeScripts.h"
 
 #include "support/FakeTools.h"
 
@@ -108,7 +109,7 @@ private slots:
     void outcome() {
         QFETCH(QString, body);
         QFETCH(int, code);
-        const auto result = await(runProcess("/bin/bash", {"-c", body}, std::nullopt, {}));
+        const auto result = await(runProcess({"/bin/bash", {"-c", body}}));
         QCOMPARE(result.ok(), code == 0);
         QVERIFY(result.ok() || result.failure().domain == kErrorDomain);
         QCOMPARE(result.ok() ? 0 : result.failure().code, code);
@@ -133,15 +134,14 @@ private slots:
         });
         const QStringList arguments{"-c", R"(until [ -e "$0" ]; do sleep .05; done)", release};
         for (int i = 0; i <= QThreadPool::globalInstance()->maxThreadCount(); ++i)
-            waiting << start(runProcess("/bin/bash", arguments, std::nullopt, {}));
-        QCOMPARE(textOf(await(runProcess("/bin/echo", {"quick"}, std::nullopt, {}), 3000)), "quick\n");
+            waiting << start(runProcess({"/bin/bash", arguments}));
+        QCOMPARE(textOf(await(runProcess({"/bin/echo", {"quick"}}), 3000)), "quick\n");
         for (const PendingRun& run : waiting)
             QVERIFY(!run->has_value());
     }
     void backgroundProcessHoldingPipesDoesNotKeepRunOpen() {
         // What a start script does: leave a daemon behind that still has our pipes as its output.
-        const auto result =
-            await(runProcess("/bin/bash", {"-c", "nohup sleep 30 & echo $!"}, std::nullopt, {}), 3000);
+        const auto result = await(runProcess({"/bin/bash", {"-c", "nohup sleep 30 & echo $!"}}), 3000);
         const pid_t daemon = textOf(result).section(u'\n', 0, 0).toInt();
         QVERIFY2(daemon > 0, qPrintable(textOf(result)));
         QCOMPARE(::kill(daemon, SIGKILL), 0); // it was still there holding the pipes, or nothing was proven

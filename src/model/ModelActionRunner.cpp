@@ -1,21 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "core/Text.h"
 #include "model/ConnectorMenuBarModel.h"
-#include "process/ProcessRunner.h"
-#include "runtime/RuntimeLayout.h"
 
 namespace skerrin {
-namespace {
-
-ConnectorMenuBarModel::Operation scriptOperation(QString relativePath) {
-    return [relativePath](QString root) -> QCoro::Task<Result<QString>> {
-        const QString script = runtimePath(root, relativePath);
-        QCoro::Task<Result<QString>> run = runShellScript(script, {}, root);
-        co_return co_await std::move(run);
-    };
-}
-
-} // namespace
-
 QCoro::Task<> ConnectorMenuBarModel::runFullRefresh() {
     co_await refreshStatus(false);
     co_await refreshSetupChecks(true);
@@ -75,33 +62,6 @@ void ConnectorMenuBarModel::publishActionResult(const Result<QString>& result, c
         setTransientMessage(result.failure().description());
         setLatestActionOutput(result.failure().description());
     }
-}
-
-QCoro::Task<> ConnectorMenuBarModel::startConnector(QString successMessage, QString fallbackMessage,
-                                                    bool resetAutoRecoveryFlagOnFailure) {
-    co_await runAction(std::move(successMessage), std::move(fallbackMessage), resetAutoRecoveryFlagOnFailure,
-                       scriptOperation(RuntimeLayout::startScript));
-}
-
-QCoro::Task<> ConnectorMenuBarModel::startConnector() {
-    co_await startConnector(
-        ui(QStringLiteral("Desktop service started."), QStringLiteral("桌面服务已启动。")),
-        ui(QStringLiteral("Desktop service start requested."), QStringLiteral("已请求启动桌面服务。")),
-        false);
-}
-
-QCoro::Task<> ConnectorMenuBarModel::ensureDesktopService() {
-    co_await startConnector(
-        ui(QStringLiteral("Desktop service is online."), QStringLiteral("桌面服务已在线。")),
-        ui(QStringLiteral("Desktop service keepalive requested."), QStringLiteral("已请求恢复桌面服务。")),
-        false);
-}
-
-QCoro::Task<> ConnectorMenuBarModel::stopConnector() {
-    co_await runAction(
-        ui(QStringLiteral("Desktop service stopped."), QStringLiteral("桌面服务已停止。")),
-        ui(QStringLiteral("Desktop service stop requested."), QStringLiteral("已请求停止桌面服务。")), false,
-        scriptOperation(RuntimeLayout::stopScript));
 }
 
 } // namespace skerrin

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "diagnostics/BoundedRequest.h"
+#include "net/BoundedRequest.h"
 
 #include <QNetworkAccessManager>
 #include <QPointer>

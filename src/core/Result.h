@@ -1,21 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QDateTime>
-#include <QList>
 #include <QString>
 
-#include <optional>
 #include <utility>
 #include <variant>
 
 namespace skerrin {
-
-enum class AppLanguage { english, chinese };
-
-// Raw values are what the settings store holds; only the two exact strings decode.
-QString rawValue(AppLanguage language);
-std::optional<AppLanguage> appLanguageFromRaw(const QString& raw);
 
 // An error value: the program's own use domain "SkerrinMenuBar"; platform errors keep theirs.
 struct Error {
@@ -45,23 +36,5 @@ public:
 private:
     std::variant<T, Error> m_state;
 };
-
-struct SetupCheck {
-    QString id;
-    QString title;
-    QString detail;
-    bool isReady = false;
-
-    bool operator==(const SetupCheck&) const = default;
-};
-
-struct PairingSessionState {
-    QString setupCode;
-    std::optional<QDateTime> expiresAt;
-    QString qrPath;
-};
-
-// Trims white space and line breaks at both ends, never inside.
-QString trimmed(const QString& text);
 
 } // namespace skerrin

@@ -5,6 +5,7 @@
 
 namespace skerrin {
 
+// Linux: Qt's settings and application facts, XDG autostart, volumes from /sys and QStorageInfo.
 PlatformServices makePlatformServices() {
     PlatformServices services;
     services.settings = makeSettingsStore();

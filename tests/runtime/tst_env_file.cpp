@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "diagnostics/EnvFile.h"
+#include "runtime/EnvFile.h"
 
 #include "support/FakeTools.h"
 

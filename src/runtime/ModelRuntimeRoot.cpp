@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "core/Paths.h"
+#include "core/Text.h"
 #include "model/ConnectorMenuBarModel.h"
+#include "model/SettingsKeys.h"
 #include "runtime/RuntimeLayout.h"
 
 #include <QDir>
@@ -7,14 +10,6 @@
 
 namespace skerrin {
 namespace {
-
-QString expandTilde(const QString& path) {
-    if (path == QLatin1String("~"))
-        return QDir::homePath();
-    if (path.startsWith(QLatin1String("~/")))
-        return QDir::homePath() + path.mid(1);
-    return path;
-}
 
 // Besides macOS's /Volumes, the mount roots Linux desktops use for removable media.
 bool isUnderExternalMountRoot(const QString& path) {
@@ -26,6 +21,17 @@ bool isUnderExternalMountRoot(const QString& path) {
 }
 
 } // namespace
+
+std::optional<ResolvedBookmark> ConnectorMenuBarModel::bookmarkFor(const QString& path,
+                                                                   bool allowUserInterface) const {
+    const std::optional<QByteArray> bookmark = settings().data(SettingsKey::runtimeRootBookmark);
+    if (!bookmark)
+        return std::nullopt;
+    std::optional<ResolvedBookmark> resolved = volumes().resolveBookmark(*bookmark, allowUserInterface);
+    if (!resolved || resolved->path != path)
+        return std::nullopt;
+    return resolved;
+}
 
 QString ConnectorMenuBarModel::standardInstallRoot() {
     return expandTilde(QStringLiteral("~/.brevant"));
@@ -40,15 +46,8 @@ ConnectorMenuBarModel::validRuntimeRoot(const std::optional<QString>& candidate)
     const QString path = trimmed(candidate.value_or(QString()));
     if (path.isEmpty())
         return std::nullopt;
-    if (pathRequiresUserSelectedAccess(path)) {
-        const std::optional<QByteArray> bookmark = settings().data(SettingsKey::runtimeRootBookmark);
-        if (!bookmark)
-            return std::nullopt;
-        const std::optional<ResolvedBookmark> resolved =
-            m_services.volumes->resolveBookmark(*bookmark, false);
-        if (!resolved || resolved->path != path)
-            return std::nullopt;
-    }
+    if (pathRequiresUserSelectedAccess(path) && !bookmarkFor(path, false))
+        return std::nullopt;
     for (const QString& entry : RuntimeLayout::requiredEntries) {
         if (!QFileInfo::exists(runtimePath(path, entry)))
             return std::nullopt;
@@ -64,8 +63,7 @@ bool ConnectorMenuBarModel::pathRequiresUserSelectedAccess(const QString& rawPat
     const QString path = trimmed(rawPath);
     if (path.isEmpty())
         return false;
-    const VolumeProperties properties =
-        m_services.volumes->volumeProperties(path).value_or(VolumeProperties{});
+    const VolumeProperties properties = volumes().volumeProperties(path).value_or(VolumeProperties{});
     if (properties.isInternal.value_or(false))
         return false;
     if (properties.isRemovable.value_or(false) || properties.isEjectable.value_or(false))
@@ -81,14 +79,8 @@ QString ConnectorMenuBarModel::detectRuntimeRoot() {
     }
     if (!saved)
         return QString();
-    if (!pathRequiresUserSelectedAccess(*saved))
+    if (!pathRequiresUserSelectedAccess(*saved) || bookmarkFor(*saved, false))
         return *saved;
-    if (const std::optional<QByteArray> bookmark = settings().data(SettingsKey::runtimeRootBookmark)) {
-        const std::optional<ResolvedBookmark> resolved =
-            m_services.volumes->resolveBookmark(*bookmark, false);
-        if (resolved && resolved->path == *saved)
-            return *saved;
-    }
     // Shown for this run, but not remembered for the next.
     settings().remove(SettingsKey::runtimeRoot);
     return *saved;
@@ -96,24 +88,19 @@ QString ConnectorMenuBarModel::detectRuntimeRoot() {
 
 void ConnectorMenuBarModel::refreshRuntimeRootScopedAccess() {
     if (m_runtimeRootScopedAccessURL) {
-        m_services.volumes->stopAccessing(*m_runtimeRootScopedAccessURL);
+        volumes().stopAccessing(*m_runtimeRootScopedAccessURL);
         m_runtimeRootScopedAccessURL.reset();
     }
     const QString root = trimmed(m_runtimeRoot);
     if (!pathRequiresUserSelectedAccess(root))
         return;
-    const std::optional<QByteArray> bookmark = settings().data(SettingsKey::runtimeRootBookmark);
-    if (!bookmark)
-        return;
-    const std::optional<ResolvedBookmark> resolved = m_services.volumes->resolveBookmark(*bookmark, true);
-    if (!resolved || resolved->path != root)
-        return;
-    if (!m_services.volumes->startAccessing(resolved->path))
+    const std::optional<ResolvedBookmark> resolved = bookmarkFor(root, true);
+    if (!resolved || !volumes().startAccessing(resolved->path))
         return;
     m_runtimeRootScopedAccessURL = resolved->path;
     if (resolved->isStale) {
         if (pathRequiresUserSelectedAccess(resolved->path)) {
-            if (const std::optional<QByteArray> renewed = m_services.volumes->createBookmark(resolved->path))
+            if (const std::optional<QByteArray> renewed = volumes().createBookmark(resolved->path))
                 settings().setData(SettingsKey::runtimeRootBookmark, *renewed);
         } else {
             settings().remove(SettingsKey::runtimeRootBookmark);
@@ -127,7 +114,7 @@ void ConnectorMenuBarModel::updateRuntimeRoot(const QString& path,
     settings().setString(SettingsKey::runtimeRoot, path);
     if (bookmarkURL) {
         if (pathRequiresUserSelectedAccess(*bookmarkURL)) {
-            if (const std::optional<QByteArray> bookmark = m_services.volumes->createBookmark(*bookmarkURL))
+            if (const std::optional<QByteArray> bookmark = volumes().createBookmark(*bookmarkURL))
                 settings().setData(SettingsKey::runtimeRootBookmark, *bookmark);
         } else {
             settings().remove(SettingsKey::runtimeRootBookmark);
@@ -156,7 +143,7 @@ QCoro::Task<> ConnectorMenuBarModel::useRuntimeFolder(QString path) {
 
 void ConnectorMenuBarModel::clearRuntimeSelection() {
     if (m_runtimeRootScopedAccessURL) {
-        m_services.volumes->stopAccessing(*m_runtimeRootScopedAccessURL);
+        volumes().stopAccessing(*m_runtimeRootScopedAccessURL);
         m_runtimeRootScopedAccessURL.reset();
     }
     setRuntimeRoot(QString());

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "model/Types.h"
+#include "core/Language.h"
 
 namespace skerrin {
 
@@ -13,15 +13,6 @@ std::optional<AppLanguage> appLanguageFromRaw(const QString& raw) {
     if (raw == QLatin1String("zh-Hans"))
         return AppLanguage::chinese;
     return std::nullopt;
-}
-
-Error error(const QString& message) {
-    return Error{kErrorDomain, 1, message};
-}
-
-QString trimmed(const QString& text) {
-    // QString::trimmed covers ASCII and Unicode spaces plus \t \n \v \f \r, U+0085, U+2028, U+2029.
-    return text.trimmed();
 }
 
 } // namespace skerrin

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#include "runtime/RuntimeScripts.h"
+
+#include "runtime/EnvFile.h"
+#include "runtime/RuntimeLayout.h"
+
+namespace skerrin {
+namespace {
+
+ProcessSpec scriptRun(const QString& root, QString executable, QStringList arguments) {
+    ProcessSpec spec{std::move(executable), std::move(arguments), root, {}};
+    spec.additions = {{QStringLiteral("CONFIG_ENV_FILE"), envFilePath(root)},
+                      {QStringLiteral("PATH"), kFixedSearchPath}};
+    return spec;
+}
+
+} // namespace
+
+// The spec is built in a plain local before the co_await: GCC 12 rejects some temporaries
+// (QStringLiteral among them) inside a co_await expression.
+QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory,
+                                            std::optional<TimeLimit> limit) {
+    ProcessSpec spec =
+        scriptRun(currentDirectory, QStringLiteral("/bin/bash"), QStringList{path} + arguments);
+    spec.limit = std::move(limit);
+    QCoro::Task<Result<QString>> run = runProcess(std::move(spec));
+    co_return co_await std::move(run);
+}
+
+QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments) {
+    const ProcessSpec spec =
+        scriptRun(root, QStringLiteral("/usr/bin/env"),
+                  QStringList{QStringLiteral("node"), runtimePath(root, scriptRelativePath)} + arguments);
+    QCoro::Task<Result<QString>> run = runProcess(spec);
+    co_return co_await std::move(run);
+}
+
+} // namespace skerrin

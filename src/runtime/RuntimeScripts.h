@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "process/ProcessRunner.h"
+
+namespace skerrin {
+
+// /bin/bash <path> <arguments...> in currentDirectory (the runtime root), with CONFIG_ENV_FILE naming
+// the environment file under it and PATH the fixed search path.
+QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory,
+                                            std::optional<TimeLimit> limit = std::nullopt);
+
+// node <root>/<script> <arguments...> in the root, node found through the fixed search path.
+QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments);
+
+} // namespace skerrin

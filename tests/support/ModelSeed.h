@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "model/ConnectorMenuBarModel.h"
+
+namespace skerrin {
+
+// Puts a model into a state that only its operations could otherwise reach.
+class ModelSeed {
+public:
+    explicit ModelSeed(ConnectorMenuBarModel& model) : m(model) {}
+    ModelSeed& language(AppLanguage value) { return m.setLanguageField(value), *this; }
+    ModelSeed& runtimeRoot(QString value) { return m.setRuntimeRoot(std::move(value)), *this; }
+    ModelSeed& running(bool value) { return m.setIsRunning(value), *this; }
+    ModelSeed& busy(bool value) { return m.setIsBusy(value), *this; }
+    ModelSeed& diagnostics(QString value) { return m.setStatusDiagnostics(std::move(value)), *this; }
+    ModelSeed& latestOutput(QString value) { return m.setLatestActionOutput(std::move(value)), *this; }
+    ModelSeed& pairingSession(PairingSessionState value) {
+        return m.setPairingSession(std::move(value)), *this;
+    }
+
+private:
+    ConnectorMenuBarModel& m;
+};
+
+} // namespace skerrin
