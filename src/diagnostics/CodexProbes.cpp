@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "diagnostics/CodexProbes.h"
 
+#include "core/BoundedFile.h"
 #include "core/Paths.h"
 #include "core/Text.h"
 #include "process/ProcessRunner.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
 namespace skerrin {
 namespace {
+
+// Codex's own settings file is small; a larger one (or a link to an endless device) is not read.
+constexpr qint64 kMaxConfigSize = 4 * kMiB;
 
 bool entryExists(const QString& path) {
     const QFileInfo info(path);
@@ -45,6 +48,9 @@ ProbeResult codexLoginStatus(const QString& codexBin) {
     // runtime's .env must not reach the tool.
     ProcessSpec spec{codexBin, {QStringLiteral("login"), QStringLiteral("status")}};
     spec.fillMissingPath = false;
+    // A tool that waits for input it will never get would otherwise hold the deep checks forever.
+    spec.limit = TimeLimit{std::chrono::seconds(30),
+                           QStringLiteral("Codex login status did not finish within 30 seconds.")};
     const Result<ProcessOutcome> run = runToCompletion(spec);
     if (!run.ok())
         return {false, run.failure().description()};
@@ -62,11 +68,9 @@ ProbeResult codexLoginStatus(const QString& codexBin) {
 
 ProbeResult codexProxyStatus(const QString& codexHome) {
     const QString path = codexHome + QStringLiteral("/config.toml");
-    QFile file(path);
-    std::optional<QString> text;
-    if (file.open(QIODevice::ReadOnly))
-        text = decodeStrictUtf8(file.readAll());
-    if (!text || file.error() != QFileDevice::NoError)
+    const std::optional<QByteArray> bytes = readRegularFile(path, kMaxConfigSize);
+    const std::optional<QString> text = bytes ? decodeStrictUtf8(*bytes) : std::nullopt;
+    if (!text)
         return {false, QStringLiteral("Missing ") + path};
 
     bool inEnv = false;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "pairing/PairingSession.h"
 
+#include "core/BoundedFile.h"
 #include "core/Text.h"
 #include "runtime/RuntimeLayout.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,7 +14,7 @@ namespace skerrin {
 namespace {
 
 // Far larger than any session file; a runaway file is treated as unreadable rather than loaded.
-constexpr qint64 kMaxSessionFileSize = 1024 * 1024;
+constexpr qint64 kMaxSessionFileSize = kMiB;
 
 } // namespace
 
@@ -40,10 +40,11 @@ std::optional<QDateTime> parseInternetDateTime(const QString& text) {
 }
 
 std::optional<PairingSessionState> readPairingSession(const QString& runtimeRoot, const QDateTime& now) {
-    QFile file(runtimePath(runtimeRoot, RuntimeLayout::pairingSessionFile));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxSessionFileSize)
+    const std::optional<QByteArray> bytes =
+        readRegularFile(runtimePath(runtimeRoot, RuntimeLayout::pairingSessionFile), kMaxSessionFileSize);
+    if (!bytes)
         return std::nullopt;
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(kMaxSessionFileSize + 1));
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes);
     if (!document.isObject())
         return std::nullopt;
     const QJsonObject object = document.object();

@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "runtime/EnvFile.h"
 
+#include "core/BoundedFile.h"
 #include "core/Text.h"
 #include "runtime/RuntimeLayout.h"
 
-#include <QFile>
-
 namespace skerrin {
+namespace {
+
+// Far beyond any real .env; anything larger is not one.
+constexpr qint64 kMaxEnvFileSize = kMiB;
+
+} // namespace
 
 EnvValues parseEnvFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const std::optional<QString> text = decodeStrictUtf8(file.readAll());
+    const std::optional<QByteArray> bytes = readRegularFile(path, kMaxEnvFileSize);
+    const std::optional<QString> text = bytes ? decodeStrictUtf8(*bytes) : std::nullopt;
     if (!text)
         return {};
 

@@ -8,7 +8,8 @@ namespace skerrin {
 
 using EnvValues = QHash<QString, QString>;
 
-// The one reader of a runtime's config/.env. Missing, unreadable or non-UTF-8 files give no keys.
+// The one reader of a runtime's config/.env. Missing, unreadable, special, non-UTF-8 or over 1 MiB
+// files give no keys.
 EnvValues parseEnvFile(const QString& path);
 
 // <root>/config/.env

@@ -24,7 +24,7 @@ private slots:
         row("line breaks, NUL", QByteArrayLiteral("K=1\r\nL=2\rM=3\xe2\x80\xa8N=4\xc2\x85O=x\0y"),
             {{"K", "1"}, {"L", "2"}, {"M", "3"}, {"N", "4"}, {"O", QStringLiteral("x\0y")}});
         row("invalid UTF-8: no keys", "A=1\nRELAY_TOKEN=caf\xe9\n", {});
-        row("10 MB line", QByteArray(10 << 20, 'x') + "\nRELAY_TOKEN=' t '", {{"RELAY_TOKEN", " t "}});
+        row("over 1 MiB: no keys", QByteArray(1 << 20, 'x') + "\nRELAY_TOKEN=t", {});
     }
     void parses() {
         QFETCH(QByteArray, content);

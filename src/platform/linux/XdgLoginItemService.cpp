@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/LoginItemService.h"
 
+#include "core/BoundedFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -16,10 +18,10 @@ public:
     explicit XdgLoginItemService(QString executable) : m_executable(std::move(executable)) {}
 
     LoginItemStatus status() const override {
-        QFile file(entryPath());
-        if (!file.open(QIODevice::ReadOnly))
+        const std::optional<QByteArray> content = readRegularFile(entryPath(), 64 * 1024);
+        if (!content)
             return LoginItemStatus::notRegistered;
-        const QString text = QString::fromUtf8(file.read(64 * 1024));
+        const QString text = QString::fromUtf8(*content);
         for (const QString& line : text.split(QLatin1Char('\n'))) {
             const QString entry = line.trimmed();
             if (entry.compare(QLatin1String("Hidden=true"), Qt::CaseInsensitive) == 0 ||
