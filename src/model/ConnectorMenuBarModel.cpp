@@ -46,7 +46,7 @@ ConnectorMenuBarModel::ConnectorMenuBarModel(PlatformServices services, ModelOpt
 
     // 6. Remember a valid root (validated path, not the raw field).
     if (const std::optional<QString> valid = validRuntimeRoot(m_runtimeRoot))
-        settings().setString(SettingsKey::runtimeRoot, *valid);
+        reportSettingsWrite(settings().setString(SettingsKey::runtimeRoot, *valid));
 
     // 7. The refresh loop starts once the event loop runs, so construction runs no request.
     m_refreshLoop = std::make_unique<RefreshLoop>();
@@ -68,13 +68,23 @@ ConnectorMenuBarModel::~ConnectorMenuBarModel() {
         m_refreshLoop->cancel();
 }
 
+void ConnectorMenuBarModel::reportSettingsWrite(std::optional<Error> failure) {
+    if (!failure)
+        return;
+    m_settingsSaveFailure = failure->description();
+    // A choice that silently vanishes at the next start is worse than a message now.
+    setTransientMessage(
+        ui(QStringLiteral("Settings could not be saved: "), QStringLiteral("无法保存设置：")) +
+        failure->description());
+}
+
 QString ConnectorMenuBarModel::ui(const QString& english, const QString& chinese) const {
     return skerrin::ui(m_language, english, chinese);
 }
 
 void ConnectorMenuBarModel::setLanguage(AppLanguage language) {
     setLanguageField(language);
-    settings().setString(SettingsKey::language, rawValue(language));
+    reportSettingsWrite(settings().setString(SettingsKey::language, rawValue(language)));
     refreshPairingSession();
 }
 

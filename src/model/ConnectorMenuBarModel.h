@@ -26,6 +26,8 @@ class RefreshLoop;
 struct ModelOptions {
     // Period of the background refresh loop.
     std::chrono::milliseconds refreshPeriod = std::chrono::seconds(30);
+    // How long the status script may take before its process group is ended.
+    std::chrono::milliseconds statusScriptLimit = std::chrono::seconds(60);
 };
 
 // The one observable model: every piece of state the panel shows and every operation it calls.
@@ -67,6 +69,9 @@ public:
     QDateTime lastSetupCheckAt() const { return m_lastSetupCheckAt; }
     QDateTime lastConnectivityCheckAt() const { return m_lastConnectivityCheckAt; }
     const std::optional<QString>& runtimeRootScopedAccessURL() const { return m_runtimeRootScopedAccessURL; }
+    // Why the last settings write failed, if one did; and where the settings live.
+    const std::optional<QString>& settingsSaveFailure() const { return m_settingsSaveFailure; }
+    QString settingsLocation() const { return settings().location(); }
 
     // model/ModelDisplayTexts.cpp: texts derived from the fields.
     QString statusIcon() const;
@@ -163,6 +168,9 @@ private:
     const VolumeAccess& volumes() const { return *m_services.volumes; }
     VolumeAccess& volumes() { return *m_services.volumes; }
 
+    // model/ConnectorMenuBarModel.cpp: reports a write that did not reach the disk.
+    void reportSettingsWrite(std::optional<Error> failure);
+
     // runtime/ModelRuntimeRoot.cpp: the stored bookmark when it resolves to exactly `path`.
     std::optional<ResolvedBookmark> bookmarkFor(const QString& path, bool allowUserInterface) const;
 
@@ -201,6 +209,7 @@ private:
     QDateTime m_lastSetupCheckAt;
     QDateTime m_lastConnectivityCheckAt;
     std::optional<QString> m_runtimeRootScopedAccessURL;
+    std::optional<QString> m_settingsSaveFailure;
 
     bool m_firstPassDone = false;
 };

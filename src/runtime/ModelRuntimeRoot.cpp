@@ -82,7 +82,7 @@ QString ConnectorMenuBarModel::detectRuntimeRoot() {
     if (!pathRequiresUserSelectedAccess(*saved) || bookmarkFor(*saved, false))
         return *saved;
     // Shown for this run, but not remembered for the next.
-    settings().remove(SettingsKey::runtimeRoot);
+    reportSettingsWrite(settings().remove(SettingsKey::runtimeRoot));
     return *saved;
 }
 
@@ -101,9 +101,9 @@ void ConnectorMenuBarModel::refreshRuntimeRootScopedAccess() {
     if (resolved->isStale) {
         if (pathRequiresUserSelectedAccess(resolved->path)) {
             if (const std::optional<QByteArray> renewed = volumes().createBookmark(resolved->path))
-                settings().setData(SettingsKey::runtimeRootBookmark, *renewed);
+                reportSettingsWrite(settings().setData(SettingsKey::runtimeRootBookmark, *renewed));
         } else {
-            settings().remove(SettingsKey::runtimeRootBookmark);
+            reportSettingsWrite(settings().remove(SettingsKey::runtimeRootBookmark));
         }
     }
 }
@@ -111,16 +111,16 @@ void ConnectorMenuBarModel::refreshRuntimeRootScopedAccess() {
 void ConnectorMenuBarModel::updateRuntimeRoot(const QString& path,
                                               const std::optional<QString>& bookmarkURL) {
     setRuntimeRoot(path);
-    settings().setString(SettingsKey::runtimeRoot, path);
+    reportSettingsWrite(settings().setString(SettingsKey::runtimeRoot, path));
     if (bookmarkURL) {
         if (pathRequiresUserSelectedAccess(*bookmarkURL)) {
             if (const std::optional<QByteArray> bookmark = volumes().createBookmark(*bookmarkURL))
-                settings().setData(SettingsKey::runtimeRootBookmark, *bookmark);
+                reportSettingsWrite(settings().setData(SettingsKey::runtimeRootBookmark, *bookmark));
         } else {
-            settings().remove(SettingsKey::runtimeRootBookmark);
+            reportSettingsWrite(settings().remove(SettingsKey::runtimeRootBookmark));
         }
     } else if (!pathRequiresUserSelectedAccess(path)) {
-        settings().remove(SettingsKey::runtimeRootBookmark);
+        reportSettingsWrite(settings().remove(SettingsKey::runtimeRootBookmark));
     }
     refreshRuntimeRootScopedAccess();
 }
@@ -147,8 +147,8 @@ void ConnectorMenuBarModel::clearRuntimeSelection() {
         m_runtimeRootScopedAccessURL.reset();
     }
     setRuntimeRoot(QString());
-    settings().remove(SettingsKey::runtimeRoot);
-    settings().remove(SettingsKey::runtimeRootBookmark);
+    reportSettingsWrite(settings().remove(SettingsKey::runtimeRoot));
+    reportSettingsWrite(settings().remove(SettingsKey::runtimeRootBookmark));
 }
 
 } // namespace skerrin

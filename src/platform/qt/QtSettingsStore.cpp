@@ -1,50 +1,96 @@
 // SPDX-License-Identifier: MIT
 #include "platform/SettingsStore.h"
 
+#include "core/BoundedFile.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
+#include <QStandardPaths>
+
+#include <memory>
 
 namespace skerrin {
 namespace {
 
+constexpr qint64 kMaxSettingsFileSize = kMiB;
+
+// Why the file cannot be used at all, before QSettings opens it (it would wait on a FIFO forever).
+std::optional<QString> unusableReason(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return std::nullopt;
+    if (!info.isFile())
+        return QStringLiteral("it is not a regular file");
+    if (info.size() > kMaxSettingsFileSize)
+        return QStringLiteral("it is larger than 1 MiB");
+    return std::nullopt;
+}
+
+// QSettings says only that writing failed; trying the way it writes tells why.
+QString writeFailureReason(const QString& path) {
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        return probe.errorString();
+    probe.cancelWriting();
+    return QStringLiteral("the file could not be written");
+}
+
 class QtSettingsStore final : public SettingsStore {
 public:
+    explicit QtSettingsStore(QString path) : m_path(std::move(path)), m_unusable(unusableReason(m_path)) {
+        if (!m_unusable)
+            m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+    }
+
     std::optional<QString> string(const QString& key) const override {
-        const QVariant value = m_settings.value(key);
+        const QVariant value = m_settings ? m_settings->value(key) : QVariant();
         if (!value.isValid() || value.typeId() != QMetaType::QString)
             return std::nullopt;
         return value.toString();
     }
 
     std::optional<QByteArray> data(const QString& key) const override {
-        const QVariant value = m_settings.value(key);
+        const QVariant value = m_settings ? m_settings->value(key) : QVariant();
         if (!value.isValid() || value.typeId() != QMetaType::QByteArray)
             return std::nullopt;
         return value.toByteArray();
     }
 
-    void setString(const QString& key, const QString& value) override { store(key, value); }
-    void setData(const QString& key, const QByteArray& value) override { store(key, value); }
-
-    void remove(const QString& key) override {
-        m_settings.remove(key);
-        m_settings.sync();
+    std::optional<Error> setString(const QString& key, const QString& value) override {
+        return write([&] { m_settings->setValue(key, value); });
     }
+    std::optional<Error> setData(const QString& key, const QByteArray& value) override {
+        return write([&] { m_settings->setValue(key, value); });
+    }
+    std::optional<Error> remove(const QString& key) override {
+        return write([&] { m_settings->remove(key); });
+    }
+    QString location() const override { return m_path; }
 
 private:
-    void store(const QString& key, const QVariant& value) {
-        m_settings.setValue(key, value);
+    template <typename Change> std::optional<Error> write(Change change) {
+        if (m_unusable)
+            return error(*m_unusable);
+        change();
         // Written at once so a crash or a second process never sees a stale choice.
-        m_settings.sync();
+        m_settings->sync();
+        if (m_settings->status() == QSettings::NoError)
+            return std::nullopt;
+        return error(writeFailureReason(m_path));
     }
 
-    mutable QSettings m_settings{QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Skerrin"),
-                                 QStringLiteral("Skerrin")};
+    QString m_path;
+    std::optional<QString> m_unusable;
+    std::unique_ptr<QSettings> m_settings;
 };
 
 } // namespace
 
 std::unique_ptr<SettingsStore> makeSettingsStore() {
-    return std::make_unique<QtSettingsStore>();
+    return std::make_unique<QtSettingsStore>(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/Skerrin/Skerrin.conf"));
 }
 
 } // namespace skerrin
