@@ -23,7 +23,8 @@ QCoro::Task<SetupCheck> probeConnectivity(QNetworkAccessManager* network, QStrin
     QCoro::Task<FinishedRequest> send =
         sendBoundedRequest(network, QNetworkRequest(*url), HttpMethod::head, options);
     const FinishedRequest answer = co_await std::move(send);
-    if (!answer.transportOk) {
+    // Headers that arrived prove the host reachable, even when the body was then abandoned.
+    if (!answer.transportOk && !answer.status) {
         row.detail = answer.errorText;
         co_return row;
     }

@@ -60,6 +60,11 @@ QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, 
     std::unique_ptr<QNetworkReply, DeleteLater> reply(method == HttpMethod::head ? network->head(request)
                                                                                  : network->get(request));
     QNetworkReply* raw = reply.get();
+    // The body is taken out as it arrives, and only up to one byte past the cap; past that Qt stops
+    // reading the socket (the buffer is full), so an endless body never holds more than the cap in
+    // memory, and the abort is not queued behind a flood of data.
+    raw->setReadBufferSize(options.maxBodyBytes + 1);
+    QByteArray body;
     Abandoned abandoned = Abandoned::no;
     QObject guard; // every connection below dies with this frame
 
@@ -69,8 +74,12 @@ QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, 
                      [raw, &abandoned] { abortLater(raw, abandoned, Abandoned::timedOut); });
     deadline.start(options.timeout);
 
-    QObject::connect(raw, &QNetworkReply::readyRead, &guard, [raw, &abandoned, &options] {
-        if (raw->bytesAvailable() > options.maxBodyBytes)
+    const auto take = [raw, &body, &options] {
+        body += raw->read(options.maxBodyBytes + 1 - body.size());
+        return body.size() <= options.maxBodyBytes;
+    };
+    QObject::connect(raw, &QNetworkReply::readyRead, &guard, [&take, raw, &abandoned] {
+        if (abandoned == Abandoned::no && !take())
             abortLater(raw, abandoned, Abandoned::tooLarge);
     });
     if (options.sameOriginRedirectsOnly) {
@@ -109,7 +118,8 @@ QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, 
     // connection, name, TLS, redirect chain) mean that no answer arrived.
     if (error == QNetworkReply::NoError || (result.status && error >= 100)) {
         result.transportOk = true;
-        result.body = raw->readAll();
+        take();
+        result.body = std::move(body);
         if (result.body.size() > options.maxBodyBytes) {
             result.transportOk = false;
             result.body.clear();
