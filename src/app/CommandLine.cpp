@@ -2,16 +2,26 @@
 #include "app/CommandLine.h"
 
 #include "model/ConnectorMenuBarModel.h"
+#include "process/ProcessRunner.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <QCoroSignal>
 #include <QCoroTask>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace skerrin {
 namespace {
@@ -77,15 +87,81 @@ QCoro::Task<> runModelOperation(ConnectorMenuBarModel& model, const Command& com
     }
 }
 
+// Commands that read the desktop service's status; the others show it as not read yet.
+bool readsStatus(const Command& command) {
+    return command.name != QLatin1String("state") && command.name != QLatin1String("language");
+}
+
+// Prints the state; 0, or 1 when the state could not be written or a setting was not saved.
+int printState(const ConnectorMenuBarModel& model, const Command& command) {
+    const QByteArray text = command.json ? QJsonDocument(modelSnapshot(model)).toJson(QJsonDocument::Indented)
+                                         : humanSummary(model, readsStatus(command)).toUtf8();
+    int status = 0;
+    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
+        std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "skerrin: could not write the state to standard output: %s\n",
+                     std::strerror(errno));
+        status = 1;
+    }
+    if (const std::optional<QString>& failure = model.settingsSaveFailure()) {
+        std::fprintf(stderr, "Could not save settings to %s: %s\n", qPrintable(model.settingsLocation()),
+                     qPrintable(*failure));
+        status = 1;
+    }
+    return status;
+}
+
+int g_signalPipe[2] = {-1, -1};
+int g_interruption = 0; // the signal that interrupted the command, once one has
+
 QCoro::Task<int> runCommand(ConnectorMenuBarModel& model, Command command) {
     co_await waitForFirstPass(model);
     co_await runModelOperation(model, command);
     co_await model.cancelRefreshLoop();
-    const QByteArray text = command.json ? QJsonDocument(modelSnapshot(model)).toJson(QJsonDocument::Indented)
-                                         : humanSummary(model).toUtf8();
-    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-    std::fflush(stdout);
-    co_return 0;
+    const int status = printState(model, command);
+    co_return g_interruption != 0 ? 128 + g_interruption : status;
+}
+
+void forwardSignal(int signal) {
+    const int saved = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &number, 1);
+    errno = saved;
+}
+
+// SIGINT and SIGTERM end the runs that may be ended (the status script, the Codex probe), let the
+// start and stop scripts finish, so that the service they launch survives, then print the state
+// and exit with 128 + the signal's number. A second signal exits at once.
+void handleInterruptions(const ConnectorMenuBarModel& model, const Command& command) {
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [&model, command, notifier] {
+        unsigned char number = 0;
+        if (::read(g_signalPipe[0], &number, 1) != 1)
+            return;
+        const int exitStatus = 128 + number;
+        if (g_interruption != 0)
+            std::_Exit(exitStatus);
+        g_interruption = number;
+        endLimitedRuns();
+        auto* settle = new QTimer(notifier);
+        QObject::connect(settle, &QTimer::timeout, settle, [&model, command, exitStatus] {
+            if (runsWithoutLimitInFlight() > 0)
+                return;
+            printState(model, command);
+            // The model's operation is cut short: nothing of it may run on, so no destructor runs.
+            std::_Exit(exitStatus);
+        });
+        settle->start(20);
+    });
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 } // namespace
@@ -111,8 +187,12 @@ std::optional<Command> parseCommand(const QStringList& arguments) {
             command.argument = positional.constFirst();
         if (command.name == QLatin1String("language") && !appLanguageFromRaw(command.argument))
             return std::nullopt;
-        if (command.name == QLatin1String("use-folder") && command.argument.isEmpty())
-            return std::nullopt;
+        if (command.name == QLatin1String("use-folder")) {
+            if (command.argument.isEmpty())
+                return std::nullopt;
+            // As the folder chooser would give it: absolute and clean, whatever the current folder.
+            command.argument = QDir::cleanPath(QDir::current().absoluteFilePath(command.argument));
+        }
         return command;
     }
     return std::nullopt;
@@ -165,14 +245,17 @@ QJsonObject modelSnapshot(const ConnectorMenuBarModel& model) {
     };
 }
 
-QString humanSummary(const ConnectorMenuBarModel& model) {
+QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead) {
     QString text;
     const auto line = [&text](const QString& label, const QString& value) {
         text += label + QStringLiteral(": ") + value + QLatin1Char('\n');
     };
     line(QStringLiteral("Runtime"),
          model.runtimeRoot().isEmpty() ? QStringLiteral("(none)") : model.runtimeRoot());
-    line(QStringLiteral("Status"), model.statusSummary() + QStringLiteral(" — ") + model.statusDetail());
+    if (statusRead)
+        line(QStringLiteral("Status"), model.statusSummary() + QStringLiteral(" — ") + model.statusDetail());
+    else
+        line(QStringLiteral("Status"), QStringLiteral("not read yet — `skerrin refresh` reads it"));
     if (model.transientMessage())
         line(QStringLiteral("Message"), *model.transientMessage());
     if (const auto& session = model.pairingSession())
@@ -194,6 +277,7 @@ QString humanSummary(const ConnectorMenuBarModel& model) {
 
 int runHeadless(const Command& command) {
     ConnectorMenuBarModel model(makePlatformServices());
+    handleInterruptions(model, command);
     QCoro::Task<int> task = runCommand(model, command);
     int status = 0;
     task.then([&status](int result) {

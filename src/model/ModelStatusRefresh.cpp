@@ -23,7 +23,14 @@ QCoro::Task<> ConnectorMenuBarModel::refreshStatus(bool allowAutoRecovery) {
 
     setIsBusy(true);
     const QString script = runtimePath(*root, RuntimeLayout::statusScript);
-    QCoro::Task<Result<QString>> run = runShellScript(script, {}, *root);
+    // The status script starts nothing that must survive it; one that hangs must not keep every
+    // control disabled.
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_options.statusScriptLimit).count();
+    TimeLimit limit{m_options.statusScriptLimit,
+                    ui(QStringLiteral("Status script did not finish within %1 seconds."),
+                       QStringLiteral("状态脚本未在 %1 秒内结束。"))
+                        .arg(seconds)};
+    QCoro::Task<Result<QString>> run = runShellScript(script, {}, *root, std::move(limit));
     const Result<QString> result = co_await std::move(run);
     if (result.ok()) {
         const bool running = connectorIsRunning(result.value());

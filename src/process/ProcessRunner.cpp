@@ -10,6 +10,7 @@
 #include <qcoro/qcorofuture.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -128,8 +129,10 @@ std::vector<QByteArray> childEnvironment(const Environment& additions, bool fill
 
 using Clock = std::chrono::steady_clock;
 
+enum class Ended { no, atLimit, interrupted };
+
 struct Finished {
-    bool endedAtLimit = false;
+    Ended ended = Ended::no;
     int status = 0; // exit status, or the signal's number
     QByteArray out;
     QByteArray err;
@@ -183,6 +186,8 @@ int reap(pid_t pid) {
     return waitStatus;
 }
 
+std::atomic<int> g_runsWithoutLimit{0};
+
 // The process groups of the runs with a limit, so that an interrupted application can end them.
 // A run leaves the set before its child is reaped, so a group id here never names a stranger.
 class LimitedRuns {
@@ -194,35 +199,37 @@ public:
 
     void add(pid_t group) {
         const std::lock_guard lock(m_mutex);
-        m_groups.insert(group, false);
+        m_groups.insert(group, Ended::no);
         if (m_endAll)
-            end(group);
+            end(group, Ended::interrupted);
     }
-    // Whether the group was ended here rather than by the child's own exit.
-    bool remove(pid_t group) {
+    // Whether, and why, the group was ended here rather than by the child's own exit.
+    Ended remove(pid_t group) {
         const std::lock_guard lock(m_mutex);
         return m_groups.take(group);
     }
-    void endOne(pid_t group) {
+    void endAtLimit(pid_t group) {
         const std::lock_guard lock(m_mutex);
-        end(group);
+        end(group, Ended::atLimit);
     }
     void endAll() {
         const std::lock_guard lock(m_mutex);
         m_endAll = true;
         for (auto it = m_groups.keyBegin(); it != m_groups.keyEnd(); ++it)
-            end(*it);
+            end(*it, Ended::interrupted);
     }
 
 private:
     // SIGKILL also ends a stopped child, which would hold a SIGTERM until it is continued.
-    void end(pid_t group) {
+    void end(pid_t group, Ended why) {
+        if (m_groups.value(group) != Ended::no)
+            return;
         ::killpg(group, SIGKILL);
-        m_groups[group] = true;
+        m_groups[group] = why;
     }
 
     std::mutex m_mutex;
-    QHash<pid_t, bool> m_groups;
+    QHash<pid_t, Ended> m_groups;
     bool m_endAll = false;
 };
 
@@ -259,7 +266,7 @@ Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::t
         if (deadline) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
             if (left.count() <= 0) {
-                LimitedRuns::instance().endOne(pid);
+                LimitedRuns::instance().endAtLimit(pid);
                 deadline.reset(); // the child's exit, seen below, ends the loop
                 continue;
             }
@@ -289,7 +296,7 @@ Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::t
             readAvailable(s, pendingBytes(*s.fd));
         s.fd->reset();
     }
-    finished.endedAtLimit = LimitedRuns::instance().remove(pid);
+    finished.ended = LimitedRuns::instance().remove(pid);
     finished.status = terminationStatus(waitStatus ? *waitStatus : reap(pid));
     return finished;
 }
@@ -351,7 +358,12 @@ std::variant<Finished, Error> spawnAndWait(const ProcessSpec& spec) {
         return platformError(spawned);
     if (spec.limit)
         LimitedRuns::instance().add(pid);
-    return collect(pid, outPipe, errPipe, deadline);
+    else
+        ++g_runsWithoutLimit;
+    Finished finished = collect(pid, outPipe, errPipe, deadline);
+    if (!spec.limit)
+        --g_runsWithoutLimit;
+    return finished;
 }
 
 bool isBlank(const QChar* begin, const QChar* end) {
@@ -392,8 +404,10 @@ Result<ProcessOutcome> runToCompletion(const ProcessSpec& spec) {
     if (auto* failure = std::get_if<Error>(&outcome))
         return std::move(*failure);
     auto& finished = std::get<Finished>(outcome);
-    if (finished.endedAtLimit)
+    if (finished.ended == Ended::atLimit)
         return error(spec.limit->message);
+    if (finished.ended == Ended::interrupted)
+        return error(QStringLiteral("Stopped because Skerrin was interrupted."));
     return ProcessOutcome{finished.status, combinedOutput(finished.out, finished.err)};
 }
 
@@ -423,6 +437,10 @@ QCoro::Task<Result<QString>> runProcess(ProcessSpec spec) {
 
 void endLimitedRuns() {
     LimitedRuns::instance().endAll();
+}
+
+int runsWithoutLimitInFlight() {
+    return g_runsWithoutLimit.load();
 }
 
 std::optional<QString> resolveExecutable(const std::optional<QString>& preferred,

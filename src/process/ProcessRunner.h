@@ -64,6 +64,10 @@ QCoro::Task<Result<QString>> runProcess(ProcessSpec spec);
 // survive) are left alone.
 void endLimitedRuns();
 
+// How many runs without a limit are under way: an interrupted application lets them finish, so
+// that a start script is not cut off half-way.
+int runsWithoutLimitInFlight();
+
 // The preferred path when it names an executable file, otherwise what `which fallbackCommand` prints.
 // Blocks; any failure gives nothing.
 std::optional<QString> resolveExecutable(const std::optional<QString>& preferred,

@@ -4,12 +4,17 @@
 #include "runtime/EnvFile.h"
 #include "runtime/RuntimeLayout.h"
 
+#include <QFileInfo>
+
 namespace skerrin {
 namespace {
 
+// Paths are made absolute, so that no script path can be read as an option, and none depends on
+// where the application happened to start.
 ProcessSpec scriptRun(const QString& root, QString executable, QStringList arguments) {
-    ProcessSpec spec{std::move(executable), std::move(arguments), root, {}};
-    spec.additions = {{QStringLiteral("CONFIG_ENV_FILE"), envFilePath(root)},
+    const QString absoluteRoot = QFileInfo(root).absoluteFilePath();
+    ProcessSpec spec{std::move(executable), std::move(arguments), absoluteRoot, {}};
+    spec.additions = {{QStringLiteral("CONFIG_ENV_FILE"), envFilePath(absoluteRoot)},
                       {QStringLiteral("PATH"), kFixedSearchPath}};
     return spec;
 }
@@ -30,7 +35,9 @@ QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments,
 QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments) {
     const ProcessSpec spec =
         scriptRun(root, QStringLiteral("/usr/bin/env"),
-                  QStringList{QStringLiteral("node"), runtimePath(root, scriptRelativePath)} + arguments);
+                  QStringList{QStringLiteral("node"),
+                              QFileInfo(runtimePath(root, scriptRelativePath)).absoluteFilePath()} +
+                      arguments);
     QCoro::Task<Result<QString>> run = runProcess(spec);
     co_return co_await std::move(run);
 }
