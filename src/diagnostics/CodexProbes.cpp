@@ -49,8 +49,7 @@ ProbeResult codexLoginStatus(const QString& codexBin) {
     ProcessSpec spec{codexBin, {QStringLiteral("login"), QStringLiteral("status")}};
     spec.fillMissingPath = false;
     // A tool that waits for input it will never get would otherwise hold the deep checks forever.
-    spec.limit = TimeLimit{std::chrono::seconds(30),
-                           QStringLiteral("Codex login status did not finish within 30 seconds.")};
+    spec.limit = TimeLimit{std::chrono::seconds(10), QStringLiteral("codex login status timed out")};
     const Result<ProcessOutcome> run = runToCompletion(spec);
     if (!run.ok())
         return {false, run.failure().description()};

@@ -19,7 +19,7 @@ struct ProbeResult {
 std::optional<QString> resolveCodexHome(const std::optional<QString>& envValue,
                                         const std::optional<QString>& defaultValue);
 
-// Runs `<codexBin> login status` and waits for it, 30 seconds at most: blocks the caller.
+// Runs `<codexBin> login status` and waits for it, 10 seconds at most: blocks the caller.
 ProbeResult codexLoginStatus(const QString& codexBin);
 
 // Whether the [env] table of <codexHome>/config.toml sets HTTP_PROXY and HTTPS_PROXY.
