@@ -194,6 +194,14 @@ function setupCodeFrom(body) {
   return code.trim().toUpperCase();
 }
 
+function decodeSegment(text) {
+  try {
+    return decodeURIComponent(text);
+  } catch {
+    throw new HttpError(400, 'malformed setup code in the address');
+  }
+}
+
 function makeHandler(platform, archive) {
   const routes = {
     'GET /': (req, res, url) => sendHtml(res, 200, phonePage(platform, url.searchParams)),
@@ -288,13 +296,19 @@ function makeHandler(platform, archive) {
   };
 
   return async (req, res) => {
-    const url = new URL(req.url, `http://${req.headers.host || '127.0.0.1'}`);
     const method = req.method === 'HEAD' ? 'GET' : req.method;
+    let url = null;
     try {
+      try {
+        url = new URL(req.url, `http://${req.headers.host || '127.0.0.1'}`);
+      } catch {
+        url = new URL('http://127.0.0.1/');
+        throw new HttpError(400, 'malformed request address');
+      }
       const route = routes[`${method} ${url.pathname}`];
       const poll = /^\/v1\/desktop\/pairing\/codes\/([^/]+)$/.exec(url.pathname);
       if (route) await route(req, res, url);
-      else if (poll && method === 'GET') pollPairing(req, res, decodeURIComponent(poll[1]));
+      else if (poll && method === 'GET') pollPairing(req, res, decodeSegment(poll[1]));
       else if (Object.keys(routes).some((key) => key.endsWith(` ${url.pathname}`)) || poll) throw new HttpError(405, `${req.method} is not allowed on ${url.pathname}`);
       else throw new HttpError(404, `nothing at ${url.pathname}`);
     } catch (error) {
