@@ -11,7 +11,7 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/skerrin-e2e.XXXXXX")"
 out="$work/outputs" # every output of the run, searched for the token at the end
 mkdir -p "$out" "$work/home/.config"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" LANGUAGE=en LC_ALL=C.UTF-8
-# shellcheck source=../../tools/dev-platform/flow.sh
+# shellcheck source=tools/dev-platform/flow.sh
 source "$SOURCE/tools/dev-platform/flow.sh"
 PLATFORM_PID=
 platforms=()
@@ -102,7 +102,6 @@ if flow_phone_confirm "$code" >"$out/confirm-again" 2>&1; then fail "a second co
 expect "second confirmation names the reason" grep -q "already confirmed" "$out/confirm-again"
 
 step pair-wait flow_pair_wait
-env_file="$RUNTIME_ROOT/config/.env"
 expect "pairing wrote the platform address" test "$(flow_env_value PLATFORM_BASE_URL)" = "$PLATFORM_URL"
 expect "pairing wrote the relay address" test "$(flow_env_value RELAY_BASE_URL)" = "$PLATFORM_URL/relay"
 expect "pairing wrote the workspace" test "$(flow_env_value CONNECTOR_WORKSPACE)" = main

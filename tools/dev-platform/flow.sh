@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: MIT
 # The whole desktop flow against the development platform, one function per step, shared by
 # script/run and the end-to-end test. Source it with SKERRIN (the built binary) set, and HOME
