@@ -8,10 +8,11 @@ if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
   echo "connector already running (pid $(cat "$pidfile"))"
   exit 0
 fi
-if command -v node >/dev/null 2>&1; then
-  nohup node "$root/runner/chat_connector.js" >>"$root/state/connector.log" 2>&1 &
-else
-  nohup bash -c 'while :; do sleep 3600; done' >>"$root/state/connector.log" 2>&1 &
+if ! command -v node >/dev/null 2>&1; then
+  echo "cannot start the connector: node is not installed"
+  exit 1
 fi
+# Detached from our caller's pipes and input, so the caller's wait ends when this script does.
+nohup node "$root/runner/chat_connector.js" </dev/null >>"$root/state/connector.log" 2>&1 &
 echo $! >"$pidfile"
 echo "started connector with nohup pid: $!"
