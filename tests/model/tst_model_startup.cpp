@@ -6,7 +6,7 @@
 #include "support/LoopbackServer.h"
 #include "support/TestRuntime.h"
 
-#include <QCoroTask>
+#include <QFile>
 #include <QTest>
 
 using namespace skerrin;
@@ -47,7 +47,7 @@ private slots:
         // Construction reads no session, runs no script and sends no request; the loop does, later.
         QVERIFY(!model->isBusy() && !model->pairingSession());
         QCoro::waitFor(model->cancelRefreshLoop());
-        QCOMPARE(platform.requestCount(), 0);
+        QCOMPARE(platform.requests().size(), 0);
         model->setLanguage(AppLanguage::chinese);
         QCOMPARE(settings()->string(SettingsKey::language), QStringLiteral("zh-Hans"));
         QVERIFY(model->pairingSession());
@@ -64,6 +64,29 @@ private slots:
             QCOMPARE(makeModel()->runtimeRoot(), path); // shown either way
             QVERIFY2((settings()->string(SettingsKey::runtimeRoot) == path) == remembered, qPrintable(path));
         }
+    }
+
+    void staleBookmarkIsRenewed() {
+        const QString stick = TestRuntime(at("stick/rt")).root();
+        settings()->setString(SettingsKey::runtimeRoot, stick);
+        settings()->setData(SettingsKey::runtimeRootBookmark, fakeBookmark(stick, true));
+        QCOMPARE(makeModel()->runtimeRootScopedAccessURL().value_or(""), stick);
+        QCOMPARE(settings()->data(SettingsKey::runtimeRootBookmark).value_or(""), fakeBookmark(stick));
+    }
+    void launchAtLoginFollowsTheAutostartEntry() {
+        const QString app = m_home.path() + "/my \"app\" $HOME `id` \\ x";
+        QVERIFY(!makeLoginItemService(app)->registerItem());
+        // Inside the quotes, a backslash goes before each double quote, backtick, dollar and backslash.
+        const QByteArray exec =
+            "\nExec=\"" + m_home.path().toUtf8() + "/my \\\"app\\\" \\$HOME \\`id\\` \\\\ x\"\n";
+        const QString entry = m_home.configHome() + "/autostart/skerrin.desktop";
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.contains(exec), text);
+        QVERIFY(makeModel()->launchAtLoginEnabled());
+        QVERIFY(writeFile(entry, text + "Hidden=true\n")); // switched off in the desktop's settings
+        QVERIFY(!makeModel()->launchAtLoginEnabled());
     }
 
 private:

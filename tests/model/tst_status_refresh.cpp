@@ -8,126 +8,82 @@
 
 #include <QTest>
 
-#include <QCoroTask>
-
 using namespace skerrin;
 using namespace skerrin::test;
 
+QString shown(const ConnectorMenuBarModel& model) {
+    return model.statusSummary() + '|' + model.statusDetail() + '|' + model.statusDiagnostics();
+}
+
 class TestStatusRefresh : public QObject {
     Q_OBJECT
+    TemporaryHome m_home;
 
 private slots:
     void init() { m_home.clearSettings(); }
-    void markersAndDetail_data();
-    void markersAndDetail();
-    void refreshRunsTheStatusScript_data();
-    void refreshRunsTheStatusScript();
-    void noValidRootRunsNothing();
-
-private:
-    TemporaryHome m_home;
+    void markersAndDetail_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("detail"); // empty: not running, so the line naming the root
+        const auto row = [](const char* name, QString output, QString detail) {
+            QTest::newRow(name) << output << detail;
+        };
+        row("pid line, any case", "  CONNECTOR PID: 4242  ", "CONNECTOR PID: 4242");
+        row("tmux session", "started connector tmux session: brevant", "Desktop service is online.");
+        row("launchd line", "connector already running\nThe Launchd Service is loaded",
+            "The Launchd Service is loaded");
+        row("pid line before launchd line", "launchd service ok\nconnector pid: 9", "connector pid: 9");
+        row("not-running marker wins", "connector pid: 9\nconnector process not running", "");
+        row("warning becomes detail",
+            "connector pid: 9\nWARNING: launchd reports running but connector process is missing",
+            "WARNING: launchd reports running but connector process is missing");
+        row("stale pid file",
+            "started connector with nohup pid: 3\npid file exists but process is not running", "");
+        row("no marker", "hello", "");
+    }
+    void markersAndDetail() {
+        QFETCH(QString, output);
+        QFETCH(QString, detail);
+        const bool running = connectorIsRunning(output);
+        QCOMPARE(summarizeConnectorStatus(output.trimmed(), "/rt", running, AppLanguage::english),
+                 detail.isEmpty() ? "Desktop service is not running. Runtime: /rt" : detail);
+    }
+    void refreshRunsTheStatusScript_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("shown"); // summary|detail|diagnostics; <root> is the runtime root
+        QTest::newRow("running") << QByteArray("echo ' connector pid: 12 '")
+                                 << "Running|connector pid: 12|connector pid: 12";
+        QTest::newRow("stopped, in Chinese")
+            << QByteArray("echo 'connector process not running'")
+            << "未运行|桌面服务未运行。Runtime：<root>|connector process not running";
+        QTest::newRow("fails") << QByteArray("echo 'status broke' >&2; exit 4")
+                               << "Error|status broke\n|status broke\n";
+    }
+    void refreshRunsTheStatusScript() {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, shown);
+        TestRuntime runtime(m_home.path() + "/rt with 'quotes' and $dollar");
+        runtime.setScript(RuntimeLayout::statusScript, script);
+        ConnectorMenuBarModel model(makeTestServices());
+        model.updateRuntimeRoot(runtime.root(), std::nullopt);
+        ModelSeed(model).language(QString(QTest::currentDataTag()).contains("Chinese")
+                                      ? AppLanguage::chinese
+                                      : AppLanguage::english);
+        QCoro::waitFor(model.refreshStatus(false));
+        QCOMPARE(::shown(model), shown.replace("<root>", runtime.root()));
+        QVERIFY(!model.isBusy());
+    }
+    void noValidRootRunsNothing() {
+        ConnectorMenuBarModel model(makeTestServices());
+        ModelSeed(model).diagnostics("kept").running(true);
+        QCoro::waitFor(model.refreshStatus(false));
+        QCOMPARE(shown(model),
+                 "Not configured|Install the standard runtime or choose a Brevant runtime folder.|kept");
+        QVERIFY(!model.isRunning());
+        model.updateRuntimeRoot(m_home.path(), std::nullopt); // a folder, but not a runtime
+        QCoro::waitFor(model.refreshStatus(false));
+        QCOMPARE(shown(model), "Not configured|Selected folder does not look like a Brevant runtime.|kept");
+    }
 };
-
-void TestStatusRefresh::markersAndDetail_data() {
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<bool>("running");
-    QTest::addColumn<QString>("detail");
-    const QString notRunning = QStringLiteral("Desktop service is not running. Runtime: /rt");
-    QTest::newRow("pid line any case") << "  CONNECTOR PID: 4242  " << true << "CONNECTOR PID: 4242";
-    QTest::newRow("tmux session") << "started connector tmux session: brevant" << true
-                                  << "Desktop service is online.";
-    QTest::newRow("already running, launchd line")
-        << "connector already running\nThe Launchd Service is loaded" << true
-        << "The Launchd Service is loaded";
-    QTest::newRow("pid line wins over launchd line")
-        << "launchd service ok\nconnector pid: 9" << true << "connector pid: 9";
-    QTest::newRow("running and not-running markers")
-        << "connector pid: 9\nconnector process not running" << false << notRunning;
-    QTest::newRow("warning becomes detail")
-        << "connector pid: 9\nWARNING: launchd reports running but connector process is missing" << false
-        << "WARNING: launchd reports running but connector process is missing";
-    QTest::newRow("stale pid file") << "pid file exists but process is not running" << false << notRunning;
-    QTest::newRow("no marker") << "hello" << false << notRunning;
-}
-
-void TestStatusRefresh::markersAndDetail() {
-    QFETCH(QString, output);
-    QFETCH(bool, running);
-    QFETCH(QString, detail);
-    QCOMPARE(connectorIsRunning(output), running);
-    QCOMPARE(summarizeConnectorStatus(output.trimmed(), QStringLiteral("/rt"), running, AppLanguage::english),
-             detail);
-}
-
-void TestStatusRefresh::refreshRunsTheStatusScript_data() {
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<bool>("chinese");
-    QTest::addColumn<QString>("summary");
-    QTest::addColumn<QString>("detail");
-    QTest::addColumn<QString>("diagnostics");
-    QTest::newRow("running") << QByteArray("echo ' connector pid: 12 '\n") << false << "Running"
-                             << "connector pid: 12"
-                             << "connector pid: 12";
-    QTest::newRow("running, chinese")
-        << QByteArray("echo 'started connector tmux session: x'\n") << true << "运行中"
-        << "桌面服务已在线。"
-        << "started connector tmux session: x";
-    QTest::newRow("stopped, chinese")
-        << QByteArray("echo 'connector process not running'\n") << true << "未运行"
-        << "桌面服务未运行。Runtime：<root>"
-        << "connector process not running";
-    QTest::newRow("silent failure") << QByteArray("exit 1\n") << false << "Error"
-                                    << "Command failed."
-                                    << "Command failed.";
-    QTest::newRow("failure with text") << QByteArray("echo 'status broke' >&2; exit 4\n") << false << "Error"
-                                       << "status broke\n"
-                                       << "status broke\n";
-    QTest::newRow("killed by a signal") << QByteArray("kill -9 $$\n") << false << "Error"
-                                        << "Command failed."
-                                        << "Command failed.";
-    QTest::newRow("invalid UTF-8 counts as empty")
-        << QByteArray("printf 'connector pid: \\xff'\n") << false << "Stopped"
-        << "Desktop service is not running. Runtime: <root>"
-        << "";
-}
-
-void TestStatusRefresh::refreshRunsTheStatusScript() {
-    QFETCH(QByteArray, script);
-    QFETCH(bool, chinese);
-    QFETCH(QString, summary);
-    QFETCH(QString, detail);
-    QFETCH(QString, diagnostics);
-    TestRuntime runtime(m_home.path() + QStringLiteral("/rt with 'quotes' and $dollar"));
-    runtime.setScript(RuntimeLayout::statusScript, script);
-    ConnectorMenuBarModel model(makeTestServices());
-    model.updateRuntimeRoot(runtime.root(), std::nullopt);
-    ModelSeed(model).language(chinese ? AppLanguage::chinese : AppLanguage::english);
-    QCoro::waitFor(model.refreshStatus(false));
-    QCOMPARE(model.statusSummary(), summary);
-    QCOMPARE(model.statusDetail(), QString(detail).replace(QStringLiteral("<root>"), runtime.root()));
-    QCOMPARE(model.statusDiagnostics(), diagnostics);
-    QCOMPARE(model.isRunning(), summary == QLatin1String("Running") || summary == QStringLiteral("运行中"));
-    QVERIFY(!model.isBusy());
-}
-
-void TestStatusRefresh::noValidRootRunsNothing() {
-    ConnectorMenuBarModel model(makeTestServices());
-    ModelSeed(model).diagnostics(QStringLiteral("kept")).running(true);
-    QCoro::waitFor(model.refreshStatus(false));
-    QCOMPARE(model.statusSummary(), QStringLiteral("Not configured"));
-    QCOMPARE(model.statusDetail(),
-             QStringLiteral("Install the standard runtime or choose a Brevant runtime folder."));
-    QCOMPARE(model.statusDiagnostics(), QStringLiteral("kept"));
-    QVERIFY(!model.isRunning());
-
-    const QString folder = m_home.path() + QStringLiteral("/not-a-runtime");
-    QDir().mkpath(folder);
-    model.updateRuntimeRoot(folder, folder);
-    ModelSeed(model).language(AppLanguage::chinese);
-    QCoro::waitFor(model.refreshStatus(false));
-    QCOMPARE(model.statusDetail(), QStringLiteral("当前选择的目录看起来不像 Brevant Runtime。"));
-    QCOMPARE(model.statusSummary(), QStringLiteral("Not configured"));
-}
 
 QTEST_GUILESS_MAIN(TestStatusRefresh)
 #include "tst_status_refresh.moc"

@@ -73,10 +73,8 @@ private slots:
     }
     void runtimeScriptGetsPathsAsOneArgument_data() {
         QTest::addColumn<QString>("folder");
-        QTest::newRow("spaces") << "my runtime folder";
-        QTest::newRow("quotes") << "it's \"quoted\"";
-        QTest::newRow("dollar, backticks, glob") << "$HOME `id` $(id) *";
-        QTest::newRow("non-ASCII") << "Brevant ü 漢字 🚀";
+        QTest::newRow("spaces, quotes") << "my runtime's \"folder\"";
+        QTest::newRow("expansions, non-ASCII") << "$HOME `id` $(id) * ü 漢字 🚀";
     }
     void runtimeScriptGetsPathsAsOneArgument() {
         QFETCH(QString, folder);
@@ -94,10 +92,10 @@ private slots:
         QTest::addColumn<QString>("text"); // the output, or the error's message
         const QString zeros(4 << 20, QChar());
         QTest::newRow("blank stdout dropped, no trim") << R"(echo; printf '\te \n' >&2)" << 0 << "\te \n";
-        QTest::newRow("non-ASCII kept") << "printf 'grüße 漢字 🚀'" << 0 << "grüße 漢字 🚀";
         QTest::newRow("invalid stdout counts as empty") << R"(printf 'a\xffb'; echo e >&2)" << 0 << "e\n";
         QTest::newRow("cut-off stderr is empty") << R"(echo o; printf '\xe2\x82' >&2; exit 4)" << 4 << "o\n";
-        QTest::newRow("fails, stdout first") << "echo e >&2; sleep .05; echo o; exit 3" << 3 << "o\n\ne\n";
+        QTest::newRow("fails, stdout first")
+            << "echo é >&2; sleep .05; echo 漢字; exit 3" << 3 << "漢字\n\né\n";
         QTest::newRow("no usable text")
             << R"(printf '\xc2\xa0'; printf '\xc0' >&2; exit 1)" << 1 << "Command failed.";
         QTest::newRow("exit 0, blank output") << R"(printf ' \n'; printf '\n\t' >&2)" << 0 << "";

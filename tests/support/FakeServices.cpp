@@ -20,24 +20,7 @@ private:
     FakeDesktop m_desktop;
 };
 
-class FakeLoginItem final : public LoginItemService {
-public:
-    explicit FakeLoginItem(LoginItemStatus status) : m_status(status) {}
-    LoginItemStatus status() const override { return m_status; }
-    std::optional<Error> registerItem() override {
-        m_status = LoginItemStatus::enabled;
-        return std::nullopt;
-    }
-    std::optional<Error> unregisterItem() override {
-        m_status = LoginItemStatus::notRegistered;
-        return std::nullopt;
-    }
-
-private:
-    LoginItemStatus m_status;
-};
-
-// Removable where the test says so; bookmarks are plain paths, resolvable while the path exists.
+// Removable where the test says so; a bookmark resolves while its path exists.
 class FakeVolumes final : public VolumeAccess {
 public:
     explicit FakeVolumes(QStringList removable) : m_removable(std::move(removable)) {}
@@ -52,16 +35,14 @@ public:
         return VolumeProperties{true, false, false};
     }
     std::optional<QByteArray> createBookmark(const QString& path) const override {
-        if (!QFileInfo::exists(path))
-            return std::nullopt;
-        return QJsonDocument(QJsonObject{{QStringLiteral("path"), path}}).toJson(QJsonDocument::Compact);
+        return QFileInfo::exists(path) ? std::optional(fakeBookmark(path)) : std::nullopt;
     }
     std::optional<ResolvedBookmark> resolveBookmark(const QByteArray& bookmark, bool) const override {
-        const QString path =
-            QJsonDocument::fromJson(bookmark).object().value(QStringLiteral("path")).toString();
+        const QJsonObject object = QJsonDocument::fromJson(bookmark).object();
+        const QString path = object.value(QStringLiteral("path")).toString();
         if (path.isEmpty() || !QFileInfo::exists(path))
             return std::nullopt;
-        return ResolvedBookmark{path, false};
+        return ResolvedBookmark{path, object.value(QStringLiteral("stale")).toBool()};
     }
     bool startAccessing(const QString& path) override { return QFileInfo::exists(path); }
     void stopAccessing(const QString&) override {}
@@ -72,14 +53,19 @@ private:
 
 } // namespace
 
+QByteArray fakeBookmark(const QString& path, bool stale) {
+    QJsonObject object{{QStringLiteral("path"), path}};
+    if (stale)
+        object.insert(QStringLiteral("stale"), true);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
 PlatformServices makeTestServices(const FakeDesktop& desktop) {
     PlatformServices services;
     services.settings = makeSettingsStore();
-    services.loginItem = std::make_unique<FakeLoginItem>(desktop.loginStatus);
+    services.loginItem = makeLoginItemService(QStringLiteral("/opt/skerrin/skerrin"));
     services.volumes = std::make_unique<FakeVolumes>(desktop.removableRoots);
     services.appInfo = std::make_unique<FakeAppInfo>(desktop);
-    const std::optional<QString> chosen = desktop.chosenFolder;
-    services.chooseFolder = [chosen](const QString&, const QString&) { return chosen; };
     return services;
 }
 

@@ -3,7 +3,6 @@
 
 #include "platform/PlatformServices.h"
 
-#include <QSet>
 #include <QStringList>
 
 namespace skerrin::test {
@@ -11,15 +10,17 @@ namespace skerrin::test {
 // What a test chooses about the desktop session and the hardware; all else is real.
 struct FakeDesktop {
     QStringList preferredLanguages{QStringLiteral("en-US")};
-    LoginItemStatus loginStatus = LoginItemStatus::notRegistered;
     // Paths (and everything below them) that sit on a removable volume.
-    QStringList removableRoots;
+    QStringList removableRoots{};
     QString shortVersion = QStringLiteral("1.2.0");
     QString buildNumber = QStringLiteral("45");
-    std::optional<QString> chosenFolder;
 };
 
-// Real settings store (under the temporary home), fakes for what needs a desktop or a disk.
+// A bookmark as the fake volumes make it: the path as JSON; {"stale":true} makes it resolve as stale.
+QByteArray fakeBookmark(const QString& path, bool stale = false);
+
+// Real settings store and autostart entry (under the temporary home), fakes for what needs a
+// desktop or a disk.
 PlatformServices makeTestServices(const FakeDesktop& desktop = {});
 
 } // namespace skerrin::test

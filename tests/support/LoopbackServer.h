@@ -18,38 +18,30 @@ class Server;
 
 namespace skerrin::test {
 
-// What the server received; header names are kept as sent.
 struct RecordedRequest {
     QByteArray method;
     QString path;
-    QList<QPair<QByteArray, QByteArray>> headers;
-    QByteArray body;
-    bool hasHeader(const QByteArray& name) const;
-    QByteArray header(const QByteArray& name) const; // first match, case-insensitive; empty if none
+    QByteArray authorization; // empty when none was sent
 };
 
 struct CannedResponse {
     int status = 200;
     QByteArray body{}; // the braces let designated initializers leave it out without a warning
-    QByteArray contentType = "application/json"; // text and JSON go gzipped when the client accepts it
     QList<QPair<QByteArray, QByteArray>> headers{};
-    std::chrono::milliseconds delay{0};           // before anything is sent
-    std::chrono::milliseconds trickleInterval{0}; // > 0: chunked body, one byte per interval
-    static CannedResponse redirect(const QString& location, int status = 302) {
-        return {.status = status, .contentType = "text/plain", .headers = {{"Location", location.toUtf8()}}};
+    std::chrono::milliseconds delay{0}; // before anything is sent
+    static CannedResponse redirect(const QString& location) {
+        return {.status = 302, .headers = {{"Location", location.toUtf8()}}};
     }
 };
 
-// HTTP on 127.0.0.1 at a free port: canned responses per path to every method (HEAD gets the
-// headers only), 404 for unknown paths. Thread-safe; the destructor cuts delays and trickles short.
+// HTTP on 127.0.0.1 at a free port: canned responses per path to every method, 404 for unknown
+// paths. Thread-safe; the destructor cuts delays short.
 class LoopbackServer {
 public:
     LoopbackServer();
     ~LoopbackServer();
-    int port() const { return m_port; }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     QString url(const QString& path) const { return baseUrl() + path; }
-
     void setResponse(const QString& path, CannedResponse response) {
         const std::lock_guard lock(m_mutex);
         m_responses.insert(path, std::move(response));
@@ -58,7 +50,6 @@ public:
         const std::lock_guard lock(m_mutex);
         return m_requests;
     }
-    qsizetype requestCount() const { return requests().size(); }
 
 private:
     std::unique_ptr<httplib::Server> m_server;
@@ -76,15 +67,13 @@ class StallingServer {
 public:
     explicit StallingServer(QByteArray bytes = {},
                             std::chrono::milliseconds interval = std::chrono::milliseconds(50));
-    int port() const { return m_port; }
     QString url(const QString& path) const {
         return QStringLiteral("http://127.0.0.1:%1").arg(m_port) + path;
     }
-    int acceptedCount() const { return m_accepted.load(); }
+    int port() const { return m_port; }
 
 private:
     int m_port = -1;
-    std::atomic<int> m_accepted{0};
     std::jthread m_thread;
 };
 
