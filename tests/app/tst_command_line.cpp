@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "support/FakeTools.h"
 #include "support/LoopbackServer.h"
+#include "support/TestRuntime.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,7 +2,7 @@
 #include "process/ProcessRunner.h"
 #include "runtime/RuntimeScripts.h"
 
-#include "support/FakeTools.h"
+#include "support/TestRuntime.h"
 
 #include <QCoreApplication>
 #include <QDir>

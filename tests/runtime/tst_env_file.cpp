@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "runtime/EnvFile.h"
 
-#include "support/FakeTools.h"
+#include "support/TestRuntime.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QTcpServer>
 
 #include <atomic>
 #include <chrono>
@@ -28,14 +29,15 @@ struct CannedResponse {
     int status = 200;
     QByteArray body{}; // the braces let designated initializers leave it out without a warning
     QList<QPair<QByteArray, QByteArray>> headers{};
-    std::chrono::milliseconds delay{0}; // before anything is sent
+    std::chrono::milliseconds delay{0};   // before anything is sent
+    std::chrono::milliseconds trickle{0}; // > 0: a chunked body, one byte each time
     static CannedResponse redirect(const QString& location) {
         return {.status = 302, .headers = {{"Location", location.toUtf8()}}};
     }
 };
 
-// HTTP on 127.0.0.1 at a free port: canned responses per path to every method, 404 for unknown
-// paths. Thread-safe; the destructor cuts delays short.
+// HTTP on 127.0.0.1 at a free port: canned responses per path (HEAD gets the headers only), 404 for
+// unknown paths. Thread-safe; the destructor cuts delays and trickles short.
 class LoopbackServer {
 public:
     LoopbackServer();
@@ -61,25 +63,10 @@ private:
     std::jthread m_thread; // last, so it is joined before anything it uses goes
 };
 
-// Accepts TCP connections on 127.0.0.1 and holds them open, sending each `bytes` a byte per interval
-// and reading nothing: a peer that never finishes answering. The destructor takes up to an interval.
-class StallingServer {
-public:
-    explicit StallingServer(QByteArray bytes = {},
-                            std::chrono::milliseconds interval = std::chrono::milliseconds(50));
-    QString url(const QString& path) const {
-        return QStringLiteral("http://127.0.0.1:%1").arg(m_port) + path;
-    }
-    int port() const { return m_port; }
-
-private:
-    int m_port = -1;
-    std::jthread m_thread;
-};
-
 // A loopback port that nothing listens on (bound, then closed), for refused connections.
 inline int unusedLoopbackPort() {
-    return StallingServer({}, std::chrono::milliseconds(1)).port();
+    QTcpServer server;
+    return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
 }
 
 } // namespace skerrin::test
