@@ -94,7 +94,6 @@ private slots:
         QCOMPARE(login("printf ' \\n\\t' >&2"), "not ready: No login status output");
         QCOMPARE(login("echo 'Not logged in'"), "not ready: Not logged in");
         QCOMPARE(login("printf 'Logged in \\xff' >&2; echo 'not yet'"), "not ready: not yet");
-        QCOMPARE(login("echo '  Logged In as Zoë ✓ '"), "ready: Logged In as Zoë ✓");
         ScopedEnv path("PATH", m_dir.filePath("tool's dir").toUtf8()); // where a bare name must not look
         QVERIFY(writeFile(m_dir.filePath("plain"), "echo Logged in"));
         for (const QString& program : {m_dir.filePath("plain"), m_dir.path(), QString("codex"), QString()}) {
@@ -111,7 +110,6 @@ private slots:
         QCOMPARE(shown(codexProxyStatus(home)), "not ready: Missing " + toml);
         QCOMPARE(proxy("[env]\nHTTP_PROXY=caf\xe9\nHTTPS_PROXY=b\n"), "not ready: Missing " + toml);
         QCOMPARE(proxy("x=1\n  [env]  \r\nHTTP_PROXY = \"a\"\r\nHTTPS_PROXY=''\r\n"), set);
-        QCOMPARE(proxy("[env]\nHTTP_PROXY=a\nHTTPS_PROXY=\"\"\n"), unset);
         QCOMPARE(proxy("HTTP_PROXY=a\n[env]\nHTTPS_PROXY=b\n"), unset);
         QCOMPARE(proxy("[env]\nHTTP_PROXY=a\n[x]\nHTTPS_PROXY=b\n"), unset);
         QCOMPARE(proxy("[env]\nHTTP_PROXY=a\n[x]\n[env]\nHTTPS_PROXY=b\n"), set);

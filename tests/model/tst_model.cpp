@@ -234,31 +234,22 @@ private slots:
         QVERIFY(!model->isRunning() && !model->isBusy());
         finish(*model);
     }
-    void controlMessages_data() {
-        QTest::addColumn<QString>("control");
+    void actionMessages_data() {
         QTest::addColumn<QByteArray>("script");
         QTest::addColumn<QString>("shown"); // transient message | latest output
-        const auto row = [](const char* name, QString control, QByteArray script, QString shown) {
-            QTest::newRow(name) << control << script << shown;
-        };
-        row("start, blank output", "start", "printf '\\n  \\n'",
-            "Desktop service start requested.|Desktop service start requested.");
-        row("start, one line", "start", "echo '  started pid: 5  '",
-            "Desktop service started.|started pid: 5");
-        row("keep online, silent", "keep-online", "true",
-            "Desktop service keepalive requested.|Desktop service keepalive requested.");
-        row("stop fails with a line", "stop", "echo 'cannot stop'; exit 1", "cannot stop\n|cannot stop\n");
+        QTest::newRow("blank output") << QByteArray("printf '\\n  \\n'")
+                                      << "Desktop service start requested.|Desktop service start requested.";
+        QTest::newRow("one line") << QByteArray("echo '  started pid: 5  '")
+                                  << "Desktop service started.|started pid: 5";
+        QTest::newRow("fails with a line")
+            << QByteArray("echo 'cannot start'; exit 1") << "cannot start\n|cannot start\n";
     }
-    void controlMessages() {
-        QFETCH(QString, control);
+    void actionMessages() {
         QFETCH(QByteArray, script);
-        m_runtime->setScript(control == "stop" ? RuntimeLayout::stopScript : RuntimeLayout::startScript,
-                             script);
+        m_runtime->setScript(RuntimeLayout::startScript, script);
         m_runtime->setScript(RuntimeLayout::statusScript, "echo 'connector pid: 77'\n");
         auto model = runtimeModel();
-        QCoro::waitFor(control == "start"  ? model->startConnector()
-                       : control == "stop" ? model->stopConnector()
-                                           : model->ensureDesktopService());
+        QCoro::waitFor(model->startConnector());
         QTEST(model->transientMessage().value_or("") + '|' + model->latestActionOutput(), "shown");
         QVERIFY(model->isRunning() && !model->isBusy()); // the status is refreshed whatever the outcome
         finish(*model);
@@ -298,26 +289,10 @@ private slots:
         QVERIFY(!model->isBusy());
         finish(*model);
     }
-    void fullRefreshPublishesEveryStep() {
-        m_runtime->setScript(RuntimeLayout::statusScript, "echo 'connector process not running'\n");
-        m_runtime->setPairingSession(R"({"setup_code":"PAIR-1"})");
-        auto model = runtimeModel();
-        QCoro::waitFor(model->runFullRefresh());
-        QCOMPARE(QStringList({model->statusSummary(), QString::number(model->setupChecks().size()),
-                              model->connectivityChecks().value(0).detail,
-                              model->pairingSession().value_or(PairingSessionState{}).setupCode,
-                              model->currentPairingSummary(), model->currentPhoneSummary()})
-                     .join('|'),
-                 "Stopped|9|Reachable (HTTP 204)|PAIR-1|Studio • main|Phone A • 2.1");
-        finish(*model);
-    }
     void loopRefreshesPeriodicallyAndStopsWhenCancelled() {
         auto model = runtimeModel(150ms);
-        const auto statusRequests = [this] {
-            const QList<RecordedRequest> requests = m_platform->requests();
-            return std::count_if(requests.begin(), requests.end(),
-                                 [](const RecordedRequest& r) { return r.path == kStatusPath; });
-        };
+        // The loop sends nothing else to the platform.
+        const auto statusRequests = [this] { return m_platform->requests().size(); };
         QVERIFY(!model->hasFinishedFirstRefreshPass());
         QCOMPARE(statusRequests(), 0); // construction sends nothing
         QVERIFY(QTest::qWaitFor([&] { return model->hasFinishedFirstRefreshPass(); }, 5000));

@@ -51,10 +51,7 @@ private slots:
         QNetworkAccessManager network;
         const SetupCheck row = QCoro::waitFor(probeConnectivity(&network, "Relay", url, 600ms));
         QCOMPARE(row, (SetupCheck{"connectivity-Relay", "Relay", detail, detail.startsWith("Reachable")}));
-        QStringList seen;
-        for (const RecordedRequest& request : m_server.requests().mid(before))
-            seen.append(request.method + ' ' + request.path + request.authorization); // never credentials
-        QTEST(seen, "seen");
+        QTEST(m_server.requests().mid(before), "seen"); // never with credentials
     }
     void platformBaseUrl() {
         const auto baseFor = [](const QByteArray& env, const QByteArray& override) {
@@ -80,8 +77,9 @@ private slots:
             QCoro::waitFor(fetchDesktopRuntimeStatus(&network, m_server.baseUrl(), token, 700ms));
         const QString pairing = got ? summarizePairing(got->desktopPairing, english) + '|' : QString();
         QTEST(got ? pairing + summarizeAppSession(got->currentAppSession, english) : pairing, "expected");
-        for (const RecordedRequest& request : m_server.requests().mid(before))
-            QCOMPARE(request.method + ' ' + request.authorization, "GET Bearer " + kToken.toUtf8());
+        for (const QString& request : m_server.requests().mid(before))
+            QVERIFY2(request.endsWith(" Bearer " + kToken) && request.startsWith("GET "),
+                     qPrintable(request));
         QCOMPARE(m_elsewhere.requests().size(), 0); // the token never leaves its origin
     }
 };
@@ -111,7 +109,6 @@ void TestBoundedRequests::platformStatus_data() {
     member(p, "name and workspace", R"("installation_name":"M","workspace":" w\t","x":1)", "M • w");
     member(p, "workspace alone", R"("workspace":"w")", "w");
     member(s, "session without id", R"("device_name":"A")", {});
-    member(s, "session id null", R"("id":null)", {});
     member(s, "order", R"("app_version":"3","platform":"i","device_name":"P","id":"s")", "P • i • 3");
     member(s, "id when every part is blank", R"("id":"s-1","platform":" ")", "s-1");
     // Every optional member is type-checked, even those no summary reads.

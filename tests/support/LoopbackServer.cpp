@@ -15,8 +15,9 @@ LoopbackServer::LoopbackServer() : m_server(std::make_unique<httplib::Server>())
     const auto handler = [this, waitOrStop](const httplib::Request& request, httplib::Response& response) {
         std::unique_lock lock(m_mutex);
         const QString path = QString::fromStdString(request.path);
-        m_requests.append({QByteArray::fromStdString(request.method), path,
-                           QByteArray::fromStdString(request.get_header_value("Authorization"))});
+        const std::string authorization = request.get_header_value("Authorization");
+        m_requests.append(QString::fromStdString(request.method + ' ' + request.path +
+                                                 (authorization.empty() ? "" : ' ' + authorization)));
         const auto canned = m_responses.value(path, {.status = 404});
         lock.unlock();
         if (!waitOrStop(canned.delay))

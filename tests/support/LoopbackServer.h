@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTcpServer>
 
 #include <atomic>
@@ -18,12 +19,6 @@ class Server;
 }
 
 namespace skerrin::test {
-
-struct RecordedRequest {
-    QByteArray method;
-    QString path;
-    QByteArray authorization; // empty when none was sent
-};
 
 struct CannedResponse {
     int status = 200;
@@ -48,7 +43,8 @@ public:
         const std::lock_guard lock(m_mutex);
         m_responses.insert(path, std::move(response));
     }
-    QList<RecordedRequest> requests() const {
+    // Each request received: "<method> <path>", then " <Authorization header>" when one was sent.
+    QStringList requests() const {
         const std::lock_guard lock(m_mutex);
         return m_requests;
     }
@@ -59,7 +55,7 @@ private:
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
     QMap<QString, CannedResponse> m_responses;
-    QList<RecordedRequest> m_requests;
+    QStringList m_requests;
     std::jthread m_thread; // last, so it is joined before anything it uses goes
 };
 
