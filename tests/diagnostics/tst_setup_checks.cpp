@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(parseEnvFile(envFilePath(m_dir.path())), values);
         QCOMPARE(relayToken(m_dir.path()), values.value("RELAY_TOKEN").trimmed());
     }
-    void expandsTilde() {
+    void tildeAndCodexHome() {
         const passwd* me = getpwuid(getuid());
         QVERIFY(me != nullptr);
         ScopedEnv home("HOME", "/h/u/");
@@ -74,10 +74,8 @@ private slots:
         QCOMPARE(expandTilde('~' + QString::fromLocal8Bit(me->pw_name)), QString::fromLocal8Bit(me->pw_dir));
         ScopedEnv root("HOME", "/");
         QCOMPARE(expandTilde("~/x"), "/x");
-    }
-    void resolvesCodexHome() {
-        const QString t = m_dir.filePath("home");
-        ScopedEnv home("HOME", t.toUtf8());
+        const QString t = m_dir.filePath("home"); // a home with several Codex homes
+        ScopedEnv codexHomes("HOME", t.toUtf8());
         for (auto f : {"/.config/codex/archived_sessions", "/.codex/x", "/s/sessions/x", "/e/auth.json"})
             QVERIFY(writeFile(t + f, ""));
         QCOMPARE(resolveCodexHome(" \t", "\n"), t + "/.config/codex"); // blank, or no marker: skipped
@@ -124,6 +122,12 @@ private slots:
             m_runtime.setEnv(env); // pairing needs both
             QVERIFY2(!build(false).at(8).isReady, env);
         }
+        // The settings apply where .env has no key; a blank CODEX_HOME is none.
+        const QString home = m_home.path() + "/setting-home";
+        QVERIFY(writeFile(home + "/auth.json", "{}"));
+        m_runtime.setEnv("CODEX_HOME= \n");
+        const QList<SetupCheck> checks = build(false, false, "/set/codex", home);
+        QCOMPARE(checks.at(4).detail + '|' + checks.at(6).detail, "/set/codex|" + home);
     }
     void everythingInPlace() {
         const QString root = m_runtime.root(), home = root + "/codex-home", codex = root + "/bin/codex";
@@ -139,14 +143,6 @@ private slots:
                  "/opt/node|/opt/npm|" + codex + '|' + home);
         QVERIFY(!QFile::exists(codex + ".ran"));
         QCOMPARE(build(true).at(5), (SetupCheck{"codexLogin", "Codex Login", "Logged in as me", true}));
-    }
-    void settingsApplyWithoutEnvKeys() {
-        const QString home = m_home.path() + "/setting-home";
-        QVERIFY(writeFile(home + "/auth.json", "{}"));
-        m_runtime.setEnv("CODEX_HOME=\n");
-        const QList<SetupCheck> checks = build(false, false, "/set/codex", home);
-        QCOMPARE(checks.at(4).detail + '|' + checks.at(6).detail + '|' + checks.at(7).detail,
-                 "/set/codex|" + home + "|Missing " + home + "/config.toml");
     }
 };
 

@@ -34,7 +34,6 @@ class TestModel : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
     std::optional<LoopbackServer> m_platform;
-    std::optional<ScopedEnv> m_chatUrl;
     std::optional<TestRuntime> m_runtime; // a runtime away from the standard root, wired to the platform
 
     QString at(const QString& name) const { return m_home.path() + "/elsewhere/" + name; }
@@ -58,7 +57,7 @@ private slots:
         m_platform.emplace();
         m_platform->setResponse(kStatusPath, {.body = kStatusBody});
         m_platform->setResponse("/chat", {.status = 204});
-        m_chatUrl.emplace("SKERRIN_CHATGPT_URL", m_platform->url("/chat").toUtf8());
+        qputenv("SKERRIN_CHATGPT_URL", m_platform->url("/chat").toUtf8());
         m_runtime.emplace(at("runtime 'ü' $dollar"));
         m_runtime->setEnv("RELAY_TOKEN=t\nCONNECTOR_WORKSPACE=main\nPLATFORM_BASE_URL=" +
                           m_platform->baseUrl().toUtf8() + "\n");
@@ -70,9 +69,8 @@ private slots:
             const QStringList c = QString::fromLatin1(row).split(QLatin1Char(' '));
             c[0].isEmpty() ? settings()->remove(SettingsKey::language)
                            : settings()->setString(SettingsKey::language, c[0]);
-            FakeDesktop desktop;
-            desktop.preferredLanguages = c[1].split(QLatin1Char(','), Qt::SkipEmptyParts);
-            QVERIFY2(rawValue(makeModel(desktop)->language()) == c[2], row);
+            const auto model = makeModel({.preferredLanguages = c[1].split(',', Qt::SkipEmptyParts)});
+            QVERIFY2(rawValue(model->language()) == c[2], row);
         }
     }
     void standardRootWinsWhenValid() {
@@ -92,7 +90,7 @@ private slots:
         QCOMPARE(settings()->string(SettingsKey::language), "zh-Hans");
         QVERIFY(model->pairingSession());
     }
-    void rememberedRoot() {
+    void rememberedRootAndBookmark() {
         const QString stick = at("stick/rt");
         // A removable folder is remembered only with its bookmark; a broken internal one is kept.
         for (const auto& [path, bookmark, remembered] :
@@ -105,10 +103,7 @@ private slots:
             QCOMPARE(makeModel()->runtimeRoot(), path); // shown either way
             QVERIFY2((settings()->string(SettingsKey::runtimeRoot) == path) == remembered, qPrintable(path));
         }
-    }
-
-    void staleBookmarkIsRenewed() {
-        const QString stick = TestRuntime(at("stick/rt")).root();
+        // A stale bookmark is renewed while the folder still needs one.
         settings()->setString(SettingsKey::runtimeRoot, stick);
         settings()->setData(SettingsKey::runtimeRootBookmark, fakeBookmark(stick, true));
         QCOMPARE(makeModel()->runtimeRootScopedAccessURL().value_or(""), stick);
@@ -138,7 +133,7 @@ private slots:
         auto model = makeModel();
         QCOMPARE(shown(*model), "bolt.slash.circle|Install Runtime|Install Runtime");
         TestRuntime runtime(at("rt"));
-        ModelSeed(*model).runtimeRoot(runtime.root());
+        model->updateRuntimeRoot(runtime.root(), std::nullopt);
         QCOMPARE(shown(*model), "bolt.slash.circle|Pair This Mac|Use Standard Runtime");
         runtime.setEnv("RELAY_TOKEN=t\nCONNECTOR_WORKSPACE=main\n");
         QCOMPARE(shown(*model), "bolt.slash.circle|Keep Online|Use Standard Runtime");
@@ -255,13 +250,10 @@ private slots:
         finish(*model);
     }
     void actionsWithoutValidRoot() {
-        const QString marker = m_home.path() + "/ran";
-        m_runtime->setScript(RuntimeLayout::startScript, "touch '" + marker.toUtf8() + "'\n");
-        auto model = runtimeModel();
-        model->updateRuntimeRoot(QString(), std::nullopt);
+        auto model = makeModel(); // no runtime anywhere
         QCoro::waitFor(model->startConnector());
         QCOMPARE(model->transientMessage().value_or(""), "Choose a valid runtime folder first.");
-        QVERIFY(!model->isBusy() && !QFile::exists(marker));
+        QVERIFY(!model->isBusy());
         QCoro::waitFor(model->runAgentAction("ok", "", "Running", [](QString) { return succeedWith("x"); }));
         QCOMPARE(model->transientMessage().value_or(""), "Install the desktop runtime first.");
         // With the standard runtime in place, an agent action runs there instead.

@@ -5,15 +5,12 @@
 #include "support/TestRuntime.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
 #include <csignal>
-#include <memory>
 
 using namespace skerrin;
 using namespace skerrin::test;

@@ -23,8 +23,8 @@ LoopbackServer::LoopbackServer() : m_server(std::make_unique<httplib::Server>())
         if (!waitOrStop(canned.delay))
             return;
         response.status = canned.status;
-        for (const auto& [key, value] : canned.headers)
-            response.set_header(key.toStdString(), value.toStdString());
+        if (!canned.location.isEmpty())
+            response.set_header("Location", canned.location.toStdString());
         // A type that is never compressed on the way, so a body arrives with exactly the size set.
         const char* type = "application/octet-stream";
         if (canned.trickle.count() <= 0)

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QByteArray>
-#include <QList>
 #include <QMap>
-#include <QString>
 #include <QStringList>
 #include <QTcpServer>
 
@@ -22,12 +19,12 @@ namespace skerrin::test {
 
 struct CannedResponse {
     int status = 200;
-    QByteArray body{}; // the braces let designated initializers leave it out without a warning
-    QList<QPair<QByteArray, QByteArray>> headers{};
+    QByteArray body{};     // the braces let designated initializers leave it out without a warning
+    QByteArray location{}; // sent as the Location header when set
     std::chrono::milliseconds delay{0};   // before anything is sent
     std::chrono::milliseconds trickle{0}; // > 0: a chunked body, one byte each time
     static CannedResponse redirect(const QString& location) {
-        return {.status = 302, .headers = {{"Location", location.toUtf8()}}};
+        return {.status = 302, .location = location.toUtf8()};
     }
 };
 
