@@ -77,7 +77,6 @@ private slots:
         m_platform.setResponse("/v1/desktop/runtime/status",
                                {.body = R"({"ok":true,"desktop_pairing":{"installation_name":"Studio"}})"});
         QCOMPARE(field({"use-folder", m_runtime}, "statusSummary"), "Stopped");
-        QCOMPARE(field({"state"}, "runtimeRoot"), m_runtime); // remembered
         QCOMPARE(field({"start"}, "statusSummary"), "Running");
         QCOMPARE(field({"keep-online"}, "transientMessage"), "Desktop service is online.");
         QCOMPARE(field({"refresh"}, "currentPairingSummary"), "Studio");

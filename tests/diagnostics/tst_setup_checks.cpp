@@ -103,16 +103,15 @@ private slots:
     void proxyStatus() {
         const QString home = m_dir.filePath("codex-home"), toml = home + "/config.toml";
         const auto proxy = [&](auto s) { return writeFile(toml, s) ? shown(codexProxyStatus(home)) : ""; };
-        const QString set = "ready: HTTP_PROXY + HTTPS_PROXY configured in config.toml";
-        const QString unset = "not ready: HTTP_PROXY or HTTPS_PROXY missing in config.toml";
         QCOMPARE(shown(codexProxyStatus(home)), "not ready: Missing " + toml);
         QCOMPARE(proxy("[env]\nHTTP_PROXY=caf\xe9\nHTTPS_PROXY=b\n"), "not ready: Missing " + toml);
-        QCOMPARE(proxy("x=1\n  [env]  \r\nHTTP_PROXY = \"a\"\r\nHTTPS_PROXY=''\r\n"), set);
-        QCOMPARE(proxy("HTTP_PROXY=a\n[env]\nHTTPS_PROXY=b\n"), unset);
-        QCOMPARE(proxy("[env]\nHTTP_PROXY=a\n[x]\nHTTPS_PROXY=b\n"), unset);
-        QCOMPARE(proxy("[env]\nHTTP_PROXY=a\n[x]\n[env]\nHTTPS_PROXY=b\n"), set);
-        for (const char* header : {"[Env]", "[env.x]"})
-            QCOMPARE(proxy(header + QByteArray("\nHTTP_PROXY=a\nHTTPS_PROXY=b\n")), unset);
+        QCOMPARE(proxy("x=1\n  [env]  \r\nHTTP_PROXY = \"a\"\r\nHTTPS_PROXY=''\r\n"),
+                 "ready: HTTP_PROXY + HTTPS_PROXY configured in config.toml");
+        // Both keys in [env] tables, which may come back later; anything else is not the table.
+        QVERIFY(proxy("[env]\nHTTP_PROXY=a\n[x]\n[env]\nHTTPS_PROXY=b\n").startsWith("ready"));
+        for (auto text : {"HTTP_PROXY=a\n[env]\nHTTPS_PROXY=b\n", "[env]\nHTTP_PROXY=a\n[x]\nHTTPS_PROXY=b\n",
+                          "[Env]\nHTTP_PROXY=a\nHTTPS_PROXY=b\n", "[env.x]\nHTTP_PROXY=a\nHTTPS_PROXY=b\n"})
+            QVERIFY2(proxy(text).startsWith("not ready: HTTP_PROXY or HTTPS_PROXY missing"), text);
     }
     void notReady() {
         QCOMPARE(readiness(build(true)), "000000000");
