@@ -292,10 +292,10 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return statusRequests() >= 3; }, 5000));
         // Cancelled while asleep: the loop ends at once, with no further request.
         QTest::qWait(20);
+        const auto asleep = statusRequests(); // cancelling awaits the loop's end, so count before
         QCoro::waitFor(model->cancelRefreshLoop());
-        const auto afterCancel = statusRequests();
         QTest::qWait(450);
-        QCOMPARE(statusRequests(), afterCancel);
+        QCOMPARE(statusRequests(), asleep);
     }
     void setupChecksLoadOffTheGuiThreadOnceAndAreThrottled() {
         const QString log = m_home.path() + "/codex-calls", codex = m_home.path() + "/bin/codex";
