@@ -29,7 +29,7 @@ QString shownStatus(const Model& model) {
 }
 
 // The model: start-up, what is remembered, derived texts, the pairing session, and its operations
-// (status refresh, actions, full refresh, the loop, setup checks), against a loopback platform.
+// (status refresh, actions, the loop, setup checks), against a loopback platform.
 class TestModel : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
