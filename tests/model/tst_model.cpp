@@ -67,15 +67,15 @@ private slots:
         for (const char* row : {"zh-Hans en-GB zh-Hans", "en zh-Hans-CN en", "EN zh-Hans-CN zh-Hans",
                                 "zh en-GB en", " zh-Hant-HK,en zh-Hans", " en-US,zh-Hans en", "  en"}) {
             const QStringList c = QString::fromLatin1(row).split(QLatin1Char(' '));
-            c[0].isEmpty() ? settings()->remove(SettingsKey::language)
-                           : settings()->setString(SettingsKey::language, c[0]);
+            (void)(c[0].isEmpty() ? settings()->remove(SettingsKey::language)
+                                  : settings()->setString(SettingsKey::language, c[0]));
             const auto model = makeModel({.preferredLanguages = c[1].split(',', Qt::SkipEmptyParts)});
             QVERIFY2(rawValue(model->language()) == c[2], row);
         }
     }
     void standardRootWinsWhenValid() {
         const QString saved = TestRuntime(at(QStringLiteral("my \"rt\" it's $HOME `x` 运行时"))).root();
-        settings()->setString(SettingsKey::runtimeRoot, saved);
+        (void)settings()->setString(SettingsKey::runtimeRoot, saved);
         for (const QString& entry : RuntimeLayout::requiredEntries) { // without any one, no runtime
             QFile::remove(runtimePath(TestRuntime(Model::standardRuntimeRoot()).root(), entry));
             QVERIFY2(makeModel()->runtimeRoot() == saved, qPrintable(entry));
@@ -104,8 +104,8 @@ private slots:
             QVERIFY2((settings()->string(SettingsKey::runtimeRoot) == path) == remembered, qPrintable(path));
         }
         // A stale bookmark is renewed while the folder still needs one.
-        settings()->setString(SettingsKey::runtimeRoot, stick);
-        settings()->setData(SettingsKey::runtimeRootBookmark, fakeBookmark(stick, true));
+        (void)settings()->setString(SettingsKey::runtimeRoot, stick);
+        (void)settings()->setData(SettingsKey::runtimeRootBookmark, fakeBookmark(stick, true));
         QCOMPARE(makeModel()->runtimeRootScopedAccessURL().value_or(""), stick);
         QCOMPARE(settings()->data(SettingsKey::runtimeRootBookmark).value_or(""), fakeBookmark(stick));
     }
