@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QByteArray>
-#include <QList>
 #include <QMap>
-#include <QString>
+#include <QStringList>
+#include <QTcpServer>
 
 #include <atomic>
 #include <chrono>
@@ -18,47 +17,34 @@ class Server;
 
 namespace skerrin::test {
 
-// What the server received; header names are kept as sent.
-struct RecordedRequest {
-    QByteArray method;
-    QString path;
-    QList<QPair<QByteArray, QByteArray>> headers;
-    QByteArray body;
-    bool hasHeader(const QByteArray& name) const;
-    QByteArray header(const QByteArray& name) const; // first match, case-insensitive; empty if none
-};
-
 struct CannedResponse {
     int status = 200;
-    QByteArray body{}; // the braces let designated initializers leave it out without a warning
-    QByteArray contentType = "application/json"; // text and JSON go gzipped when the client accepts it
-    QList<QPair<QByteArray, QByteArray>> headers{};
-    std::chrono::milliseconds delay{0};           // before anything is sent
-    std::chrono::milliseconds trickleInterval{0}; // > 0: chunked body, one byte per interval
-    static CannedResponse redirect(const QString& location, int status = 302) {
-        return {.status = status, .contentType = "text/plain", .headers = {{"Location", location.toUtf8()}}};
+    QByteArray body{};     // the braces let designated initializers leave it out without a warning
+    QByteArray location{}; // sent as the Location header when set
+    std::chrono::milliseconds delay{0};   // before anything is sent
+    std::chrono::milliseconds trickle{0}; // > 0: a chunked body, one byte each time
+    static CannedResponse redirect(const QString& location) {
+        return {.status = 302, .location = location.toUtf8()};
     }
 };
 
-// HTTP on 127.0.0.1 at a free port: canned responses per path to every method (HEAD gets the
-// headers only), 404 for unknown paths. Thread-safe; the destructor cuts delays and trickles short.
+// HTTP on 127.0.0.1 at a free port: canned responses per path (HEAD gets the headers only), 404 for
+// unknown paths. Thread-safe; the destructor cuts delays and trickles short.
 class LoopbackServer {
 public:
     LoopbackServer();
     ~LoopbackServer();
-    int port() const { return m_port; }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
     QString url(const QString& path) const { return baseUrl() + path; }
-
     void setResponse(const QString& path, CannedResponse response) {
         const std::lock_guard lock(m_mutex);
         m_responses.insert(path, std::move(response));
     }
-    QList<RecordedRequest> requests() const {
+    // Each request received: "<method> <path>", then " <Authorization header>" when one was sent.
+    QStringList requests() const {
         const std::lock_guard lock(m_mutex);
         return m_requests;
     }
-    qsizetype requestCount() const { return requests().size(); }
 
 private:
     std::unique_ptr<httplib::Server> m_server;
@@ -66,31 +52,14 @@ private:
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
     QMap<QString, CannedResponse> m_responses;
-    QList<RecordedRequest> m_requests;
+    QStringList m_requests;
     std::jthread m_thread; // last, so it is joined before anything it uses goes
-};
-
-// Accepts TCP connections on 127.0.0.1 and holds them open, sending each `bytes` a byte per interval
-// and reading nothing: a peer that never finishes answering. The destructor takes up to an interval.
-class StallingServer {
-public:
-    explicit StallingServer(QByteArray bytes = {},
-                            std::chrono::milliseconds interval = std::chrono::milliseconds(50));
-    int port() const { return m_port; }
-    QString url(const QString& path) const {
-        return QStringLiteral("http://127.0.0.1:%1").arg(m_port) + path;
-    }
-    int acceptedCount() const { return m_accepted.load(); }
-
-private:
-    int m_port = -1;
-    std::atomic<int> m_accepted{0};
-    std::jthread m_thread;
 };
 
 // A loopback port that nothing listens on (bound, then closed), for refused connections.
 inline int unusedLoopbackPort() {
-    return StallingServer({}, std::chrono::milliseconds(1)).port();
+    QTcpServer server;
+    return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
 }
 
 } // namespace skerrin::test

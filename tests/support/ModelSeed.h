@@ -9,8 +9,6 @@ namespace skerrin {
 class ModelSeed {
 public:
     explicit ModelSeed(ConnectorMenuBarModel& model) : m(model) {}
-    ModelSeed& language(AppLanguage value) { return m.setLanguageField(value), *this; }
-    ModelSeed& runtimeRoot(QString value) { return m.setRuntimeRoot(std::move(value)), *this; }
     ModelSeed& running(bool value) { return m.setIsRunning(value), *this; }
     ModelSeed& busy(bool value) { return m.setIsBusy(value), *this; }
     ModelSeed& diagnostics(QString value) { return m.setStatusDiagnostics(std::move(value)), *this; }

@@ -1,0 +1,338 @@
+// SPDX-License-Identifier: MIT
+#include "model/ConnectorMenuBarModel.h"
+#include "model/SettingsKeys.h"
+#include "model/StatusRefresh.h"
+#include "support/FakeServices.h"
+#include "support/LoopbackServer.h"
+#include "support/ModelSeed.h"
+#include "support/TestRuntime.h"
+
+#include <QTest>
+#include <QTimer>
+
+using namespace skerrin;
+using namespace skerrin::test;
+using namespace std::chrono_literals;
+using Model = ConnectorMenuBarModel;
+
+const QString kStatusPath = QStringLiteral("/v1/desktop/runtime/status");
+const QByteArray kStatusBody =
+    R"({"ok":true,"desktop_pairing":{"installation_name":"Studio","workspace":"main"},)"
+    R"("current_app_session":{"id":"s1","device_name":"Phone A","app_version":"2.1"}})";
+
+QCoro::Task<Result<QString>> succeedWith(QString output) {
+    co_return output;
+}
+
+QString shownStatus(const Model& model) {
+    return model.statusSummary() + '|' + model.statusDetail() + '|' + model.statusDiagnostics();
+}
+
+// The model: start-up, what is remembered, derived texts, the pairing session, and its operations
+// (status refresh, actions, the loop, setup checks), against a loopback platform.
+class TestModel : public QObject {
+    Q_OBJECT
+    TemporaryHome m_home;
+    std::optional<LoopbackServer> m_platform;
+    std::optional<TestRuntime> m_runtime; // a runtime away from the standard root, wired to the platform
+
+    QString at(const QString& name) const { return m_home.path() + "/elsewhere/" + name; }
+    static std::unique_ptr<SettingsStore> settings() { return makeSettingsStore(); }
+    // Everything under elsewhere/stick is on a removable volume.
+    std::unique_ptr<Model> makeModel(FakeDesktop desktop = {}) {
+        desktop.removableRoot = at("stick");
+        return std::make_unique<Model>(makeTestServices(desktop));
+    }
+    std::unique_ptr<Model> runtimeModel(std::chrono::milliseconds period = 30s) {
+        auto model = std::make_unique<Model>(makeTestServices(), ModelOptions{period});
+        model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
+        return model;
+    }
+    // Awaits the loop before the model goes, as every coroutine must be.
+    static void finish(Model& model) { QCoro::waitFor(model.cancelRefreshLoop()); }
+
+private slots:
+    void init() {
+        m_home.empty();
+        m_platform.emplace();
+        m_platform->setResponse(kStatusPath, {.body = kStatusBody});
+        m_platform->setResponse("/chat", {.status = 204});
+        qputenv("SKERRIN_CHATGPT_URL", m_platform->url("/chat").toUtf8());
+        m_runtime.emplace(at("runtime 'ü' $dollar"));
+        m_runtime->setEnv("RELAY_TOKEN=t\nCONNECTOR_WORKSPACE=main\nPLATFORM_BASE_URL=" +
+                          m_platform->baseUrl().toUtf8() + "\n");
+    }
+    void languageRule() {
+        // Stored value, preferred languages, the language chosen; an empty field is nothing at all.
+        for (const char* row : {"zh-Hans en-GB zh-Hans", "en zh-Hans-CN en", "EN zh-Hans-CN zh-Hans",
+                                "zh en-GB en", " zh-Hant-HK,en zh-Hans", " en-US,zh-Hans en", "  en"}) {
+            const QStringList c = QString::fromLatin1(row).split(QLatin1Char(' '));
+            (void)(c[0].isEmpty() ? settings()->remove(SettingsKey::language)
+                                  : settings()->setString(SettingsKey::language, c[0]));
+            const auto model = makeModel({.preferredLanguages = c[1].split(',', Qt::SkipEmptyParts)});
+            QVERIFY2(rawValue(model->language()) == c[2], row);
+        }
+    }
+    void standardRootWinsWhenValid() {
+        const QString saved = TestRuntime(at(QStringLiteral("my \"rt\" it's $HOME `x` 运行时"))).root();
+        (void)settings()->setString(SettingsKey::runtimeRoot, saved);
+        for (const QString& entry : RuntimeLayout::requiredEntries) { // without any one, no runtime
+            QFile::remove(runtimePath(TestRuntime(Model::standardRuntimeRoot()).root(), entry));
+            QVERIFY2(makeModel()->runtimeRoot() == saved, qPrintable(entry));
+        }
+        TestRuntime standard(Model::standardRuntimeRoot());
+        standard.setPairingSession(R"({"setup_code":"ABC-123"})");
+        auto model = makeModel();
+        QCOMPARE(model->runtimeRoot(), standard.root());
+        QCOMPARE(settings()->string(SettingsKey::runtimeRoot), standard.root());
+        QVERIFY(!model->pairingSession()); // construction reads no session; the loop does, later
+        model->setLanguage(AppLanguage::chinese);
+        QCOMPARE(settings()->string(SettingsKey::language), "zh-Hans");
+        QVERIFY(model->pairingSession());
+    }
+    void rememberedRootAndBookmark() {
+        const QString stick = at("stick/rt");
+        // A removable folder is remembered only with its bookmark; a broken internal one is kept.
+        for (const auto& [path, bookmark, remembered] :
+             {std::tuple(stick, true, true), std::tuple(stick, false, false),
+              std::tuple(at(QStringLiteral("gone")), false, true),
+              std::tuple(QStringLiteral("/Volumes/NoSuchDisk/rt"), false, false)}) {
+            m_home.empty();
+            TestRuntime runtime(stick);
+            makeModel()->updateRuntimeRoot(path, bookmark ? std::optional(path) : std::nullopt);
+            QCOMPARE(makeModel()->runtimeRoot(), path); // shown either way
+            QVERIFY2((settings()->string(SettingsKey::runtimeRoot) == path) == remembered, qPrintable(path));
+        }
+        // A stale bookmark is renewed while the folder still needs one.
+        (void)settings()->setString(SettingsKey::runtimeRoot, stick);
+        (void)settings()->setData(SettingsKey::runtimeRootBookmark, fakeBookmark(stick, true));
+        QCOMPARE(makeModel()->runtimeRootScopedAccessURL().value_or(""), stick);
+        QCOMPARE(settings()->data(SettingsKey::runtimeRootBookmark).value_or(""), fakeBookmark(stick));
+    }
+    void launchAtLoginFollowsTheAutostartEntry() {
+        const QString app = m_home.path() + "/my \"app\" $HOME `id` \\ x";
+        QVERIFY(!makeLoginItemService(app)->registerItem());
+        // Inside the quotes, a backslash goes before each double quote, backtick, dollar and backslash.
+        const QByteArray exec =
+            "\nExec=\"" + m_home.path().toUtf8() + "/my \\\"app\\\" \\$HOME \\`id\\` \\\\ x\"\n";
+        const QString entry = m_home.configHome() + "/autostart/skerrin.desktop";
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.contains(exec), text);
+        QVERIFY(makeModel()->launchAtLoginEnabled());
+        QVERIFY(writeFile(entry, text + "Hidden=true\n")); // switched off in the desktop's settings
+        QVERIFY(!makeModel()->launchAtLoginEnabled());
+    }
+
+    void derivedTexts() {
+        // Icon, primary action and install button, as the panel shows them.
+        const auto shown = [](const Model& m) {
+            return m.statusIcon() + '|' + m.primaryActionTitle() + '|' + m.runtimeInstallButtonTitle();
+        };
+        auto model = makeModel();
+        QCOMPARE(shown(*model), "bolt.slash.circle|Install Runtime|Install Runtime");
+        TestRuntime runtime(at("rt"));
+        model->updateRuntimeRoot(runtime.root(), std::nullopt);
+        QCOMPARE(shown(*model), "bolt.slash.circle|Pair This Mac|Use Standard Runtime");
+        runtime.setEnv("RELAY_TOKEN=t\nCONNECTOR_WORKSPACE=main\n");
+        QCOMPARE(shown(*model), "bolt.slash.circle|Keep Online|Use Standard Runtime");
+        ModelSeed(*model).running(true);
+        QCOMPARE(shown(*model), "bolt.horizontal.circle.fill|Refresh Status|Use Standard Runtime");
+        ModelSeed(*model).busy(true); // busy wins over running
+        QCOMPARE(model->statusIcon(), "arrow.triangle.2.circlepath.circle.fill");
+        ModelSeed(*model).latestOutput("x\ny\n1\r\n2\r3\u20284\u00855\u20296\v7\f8\n\n9\n \n10\n11\n");
+        QCOMPARE(model->latestActionSummary(), "1\n2\n3\n4\n5\n6\n7\n8\n9\n \n10\n11"); // last 12 non-empty
+        QCOMPARE(model->appVersionText(), "1.2.0 (45)");
+        QCOMPARE(makeModel({.shortVersion = " ", .buildNumber = "\t\n"})->appVersionText(),
+                 "Version unavailable");
+        QCOMPARE(model->pairingExpiresText(), "Expires soon");
+        const QDateTime expiry = QDateTime::currentDateTimeUtc().addSecs(10770);
+        ModelSeed(*model).pairingSession(PairingSessionState{{}, expiry, {}});
+        const QString phrase = model->pairingExpiresText(); // in the system's language
+        QVERIFY2(phrase.contains('2') && !phrase.contains('3'), qPrintable(phrase)); // 2 h 59 min: "2 hours"
+    }
+    void pairingSession_data() {
+        QTest::addColumn<QByteArray>("json"); // null: no session file
+        QTest::addColumn<QString>("code");    // empty: no session
+        const QByteArray complete = R"({"setup_code":" AB-12\n","expires_at":"2999-01-31T20:00:00+08:00"})";
+        QTest::newRow("no session file") << QByteArray() << "";
+        QTest::newRow("complete") << complete << "AB-12";
+        QTest::newRow("no QR image") << complete << "";
+        QTest::newRow("blank code") << QByteArray(R"({"setup_code":" \n "})") << "";
+        QTest::newRow("expired") << QByteArray(R"({"setup_code":"X","expires_at":"2001-01-31T12:00:00Z"})")
+                                 << "";
+        QTest::newRow("malformed") << QByteArray(R"({"setup_code":"X")") << "";
+        QTest::newRow("not UTF-8") << QByteArray("{\"setup_code\":\"\xff\xfe\"}") << "";
+        QTest::newRow("over 1 MiB") << QByteArray(R"({"setup_code":"X"})").leftJustified(2 << 20) << "";
+    }
+    void pairingSession() {
+        QFETCH(QByteArray, json);
+        TestRuntime runtime(Model::standardRuntimeRoot());
+        if (!json.isNull())
+            runtime.setPairingSession(json, qstrcmp(QTest::currentDataTag(), "no QR image") != 0);
+        auto model = makeModel();
+        ModelSeed(*model).pairingSession(PairingSessionState{"OLD", {}, {}}); // a stale one must go
+        model->refreshPairingSession();
+        QTEST(model->pairingSession().value_or(PairingSessionState{}).setupCode, "code");
+    }
+    void statusMarkersAndDetail_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("detail"); // empty: not running, so the line naming the root
+        const auto row = [](const char* name, QString output, QString detail) {
+            QTest::newRow(name) << output << detail;
+        };
+        row("pid line, any case", "  CONNECTOR PID: 4242  ", "CONNECTOR PID: 4242");
+        row("tmux session", "started connector tmux session: brevant", "Desktop service is online.");
+        row("launchd line", "connector already running\nThe Launchd Service is loaded",
+            "The Launchd Service is loaded");
+        row("pid line before launchd line", "launchd service ok\nconnector pid: 9", "connector pid: 9");
+        row("not-running marker wins", "connector pid: 9\nconnector process not running", "");
+        row("warning becomes detail",
+            "connector pid: 9\nWARNING: launchd reports running but connector process is missing",
+            "WARNING: launchd reports running but connector process is missing");
+        row("stale pid file",
+            "started connector with nohup pid: 3\npid file exists but process is not running", "");
+        row("no marker", "hello", "");
+    }
+    void statusMarkersAndDetail() {
+        QFETCH(QString, output);
+        QFETCH(QString, detail);
+        const bool running = connectorIsRunning(output);
+        QCOMPARE(summarizeConnectorStatus(output.trimmed(), "/rt", running, AppLanguage::english),
+                 detail.isEmpty() ? "Desktop service is not running. Runtime: /rt" : detail);
+    }
+    void statusRefresh_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("shown"); // summary|detail|diagnostics; <root> is the runtime root
+        QTest::newRow("stopped, in Chinese")
+            << QByteArray("echo 'connector process not running'")
+            << "未运行|桌面服务未运行。Runtime：<root>|connector process not running";
+        QTest::newRow("fails") << QByteArray("echo 'status broke' >&2; exit 4")
+                               << "Error|status broke\n|status broke\n";
+        QTest::newRow("no valid root") << QByteArray("echo 'connector pid: 1'")
+                                       << "Not configured|Install the standard runtime or choose a "
+                                          "Brevant runtime folder.|kept";
+    }
+    void statusRefresh() {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, shown);
+        m_runtime->setScript(RuntimeLayout::statusScript, script);
+        auto model = runtimeModel();
+        const QString tag = QTest::currentDataTag();
+        if (tag == "no valid root")
+            model->updateRuntimeRoot({}, std::nullopt);
+        model->setLanguage(tag.contains("Chinese") ? AppLanguage::chinese : AppLanguage::english);
+        ModelSeed(*model).diagnostics("kept").running(true);
+        QCoro::waitFor(model->refreshStatus(false));
+        QCOMPARE(shownStatus(*model), shown.replace("<root>", m_runtime->root()));
+        QVERIFY(!model->isRunning() && !model->isBusy());
+        finish(*model);
+    }
+    void actionMessages_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("shown"); // transient message | latest output
+        QTest::newRow("blank output") << QByteArray("printf '\\n  \\n'")
+                                      << "Desktop service start requested.|Desktop service start requested.";
+        QTest::newRow("one line") << QByteArray("echo '  started pid: 5  '")
+                                  << "Desktop service started.|started pid: 5";
+        QTest::newRow("fails with a line")
+            << QByteArray("echo 'cannot start'; exit 1") << "cannot start\n|cannot start\n";
+    }
+    void actionMessages() {
+        QFETCH(QByteArray, script);
+        m_runtime->setScript(RuntimeLayout::startScript, script);
+        m_runtime->setScript(RuntimeLayout::statusScript, "echo 'connector pid: 77'\n");
+        auto model = runtimeModel();
+        QCoro::waitFor(model->startConnector());
+        QTEST(model->transientMessage().value_or("") + '|' + model->latestActionOutput(), "shown");
+        QVERIFY(model->isRunning() && !model->isBusy()); // the status is refreshed whatever the outcome
+        finish(*model);
+    }
+    void actionsWithoutValidRoot() {
+        auto model = makeModel(); // no runtime anywhere
+        QCoro::waitFor(model->startConnector());
+        QCOMPARE(model->transientMessage().value_or(""), "Choose a valid runtime folder first.");
+        QVERIFY(!model->isBusy());
+        QCoro::waitFor(model->runAgentAction("ok", "", "Running", [](QString) { return succeedWith("x"); }));
+        QCOMPARE(model->transientMessage().value_or(""), "Install the desktop runtime first.");
+        // With the standard runtime in place, an agent action runs there instead.
+        TestRuntime standard(Model::standardRuntimeRoot());
+        QString seen; // the root the operation got, and the message while it ran
+        QCoro::waitFor(model->runAgentAction("Doctor finished.", "", "Running doctor...", [&](QString root) {
+            seen = root + '|' + model->transientMessage().value_or("");
+            return succeedWith("all good\n");
+        }));
+        QCOMPARE(seen, standard.root() + "|Running doctor...");
+        QCOMPARE(model->transientMessage().value_or("") + '|' + model->latestActionOutput(),
+                 "Doctor finished.|all good");
+        finish(*model);
+    }
+    void busyIsClearedEarlyByTheStatusRefresh() {
+        m_runtime->setScript(RuntimeLayout::statusScript, "echo 'connector pid: 1'\n");
+        // A slow platform keeps the last refresh step running long enough to look.
+        m_platform->setResponse(kStatusPath, {.body = kStatusBody, .delay = 300ms});
+        auto model = runtimeModel();
+        QCoro::Task<> action = model->startConnector();
+        QVERIFY(model->isBusy());
+        QVERIFY(QTest::qWaitFor([&] { return model->isRunning(); }, 5000));
+        QVERIFY2(!model->isBusy(), "the status refresh clears busy before the remaining refreshes end");
+        QCoro::waitFor(action);
+        QVERIFY(!model->isBusy());
+        finish(*model);
+    }
+    void loopRefreshesPeriodicallyAndStopsWhenCancelled() {
+        auto model = runtimeModel(150ms);
+        // The loop sends nothing else to the platform.
+        const auto statusRequests = [this] { return m_platform->requests().size(); };
+        QVERIFY(!model->hasFinishedFirstRefreshPass());
+        QCOMPARE(statusRequests(), 0); // construction sends nothing
+        QVERIFY(QTest::qWaitFor([&] { return model->hasFinishedFirstRefreshPass(); }, 5000));
+        QCOMPARE(model->currentPairingSummary(), "Studio • main");
+        QVERIFY(QTest::qWaitFor([&] { return statusRequests() >= 3; }, 5000));
+        // Cancelled while asleep: the loop ends at once, with no further request.
+        QTest::qWait(20);
+        const auto asleep = statusRequests(); // cancelling awaits the loop's end, so count before
+        QCoro::waitFor(model->cancelRefreshLoop());
+        QTest::qWait(450);
+        QCOMPARE(statusRequests(), asleep);
+    }
+    void setupChecksLoadOffTheGuiThreadOnceAndAreThrottled() {
+        const QString log = m_home.path() + "/codex-calls", codex = m_home.path() + "/bin/codex";
+        writeScript(codex, "echo call >> '" + log.toUtf8() + "'; sleep 1; echo 'Logged in using ChatGPT'\n");
+        m_runtime->setEnv("CODEX_BIN=" + codex.toUtf8() + "\n");
+        auto model = runtimeModel();
+        QCoro::waitFor(model->refreshSetupChecks(true)); // before Advanced: no probe, or it counts twice
+        const auto calls = [&log] {
+            QFile file(log);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().count("call") : 0;
+        };
+        // The login probe takes a second; meanwhile the GUI thread keeps serving a 10 ms timer.
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start(10ms);
+        QCoro::Task<> first = model->loadDeepSetupChecksIfNeeded();
+        QCoro::Task<> second = model->loadDeepSetupChecksIfNeeded();
+        QCoro::waitFor(first);
+        QCoro::waitFor(second);
+        QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+        QCOMPARE(calls(), 1);
+        QCOMPARE(model->setupChecks().at(5).detail, "Logged in using ChatGPT");
+        ticks = 0; // a forced rebuild after Advanced probes again, also off the GUI thread
+        QCoro::waitFor(model->refreshSetupChecks(true));
+        QVERIFY2(ticks >= 20 && calls() == 2, qPrintable(QString::number(ticks)));
+        // Unforced refreshes inside 30 seconds change nothing.
+        const QDateTime last = model->lastSetupCheckAt();
+        QCoro::waitFor(model->refreshSetupChecks(false));
+        QCOMPARE(model->lastSetupCheckAt(), last);
+        QCoro::waitFor(model->refreshConnectivityChecks(true));
+        const QDateTime lastConnectivity = model->lastConnectivityCheckAt();
+        QCoro::waitFor(model->refreshConnectivityChecks(false));
+        QCOMPARE(model->lastConnectivityCheckAt(), lastConnectivity);
+        finish(*model);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModel)
+#include "tst_model.moc"
