@@ -8,6 +8,12 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+#include <functional>
+
+#include <sys/stat.h>
+
+using namespace skerrin;
 using namespace skerrin::test;
 
 const QByteArray kToken = "sentinel-cli-relay-token";
@@ -21,7 +27,9 @@ class TestCommandLine : public QObject {
     QString m_runtime;    // a runtime whose connector must be stopped, whatever failed
 
     // The exit code (-1 after a crash or a hang) and standard output; m_printed gets both streams.
-    std::pair<int, QByteArray> run(const QStringList& arguments) {
+    // `setUp` may give the process a working folder, input or output before it starts.
+    std::pair<int, QByteArray> run(const QStringList& arguments,
+                                   const std::function<void(QProcess&)>& setUp = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("LANGUAGE");
         environment.remove("LC_ALL");
@@ -32,7 +40,13 @@ class TestCommandLine : public QObject {
         environment.insert("SKERRIN_CHATGPT_URL", m_platform.url("/chat"));
         QProcess process;
         process.setProcessEnvironment(environment);
+        if (setUp)
+            setUp(process);
         process.start(SKERRIN_BINARY, arguments);
+        if (process.property("input").isValid()) {
+            process.write(process.property("input").toByteArray());
+            process.closeWriteChannel();
+        }
         const bool exited = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
         const QByteArray out = process.readAllStandardOutput();
         m_printed += out + process.readAllStandardError();
@@ -88,6 +102,53 @@ private slots:
         withToken.removeDuplicates();
         QCOMPARE(withToken, QStringList{"GET /v1/desktop/runtime/status Bearer " + kToken});
         QVERIFY2(!m_printed.contains(kToken), m_printed.constData());
+    }
+    void hostileSurroundings() {
+        TestRuntime runtime(m_home->filePath("rt"));
+        // A status script that believes whatever it is fed.
+        runtime.setScript(
+            RuntimeLayout::statusScript,
+            R"(read -r line; [ "$line" = 1234 ] && echo "connector pid: $line" || echo "connector process not running")");
+        // A relative folder is stored absolute, so it still works from elsewhere; a dash is no option.
+        const auto inHome = [this](QProcess& p) { p.setWorkingDirectory(m_home->path()); };
+        QCOMPARE(run({"use-folder", "rt", "--json"}, inHome).first, 0);
+        const auto fedInput = [](QProcess& p) { p.setProperty("input", "1234\n"); };
+        const QJsonObject fed = QJsonDocument::fromJson(run({"refresh", "--json"}, fedInput).second).object();
+        QCOMPARE(fed.value("runtimeRoot").toString(), runtime.root());
+        QCOMPARE(fed.value("statusSummary").toString(), "Stopped"); // the 1234 never reached the script
+        QVERIFY(run({"state"}).second.contains("Status: not read yet"));
+        QCOMPARE(QJsonDocument::fromJson(run({"use-folder", "-rt", "--json"}, inHome).second)["runtimeRoot"],
+                 m_home->filePath("-rt"));
+
+        // Output that cannot be written, settings that cannot be saved: reported, exit 1.
+        const auto full = [](QProcess& p) { p.setStandardOutputFile("/dev/full"); };
+        QCOMPARE(run({"state", "--json"}, full).first, 1);
+        const QString conf = m_home->filePath("config/Skerrin/Skerrin.conf");
+        QVERIFY(QFile::remove(conf) && QDir().mkpath(conf));
+        m_printed.clear();
+        QCOMPARE(run({"language", "zh-Hans"}).first, 1);
+        QVERIFY2(m_printed.contains("Could not save settings to " + conf.toUtf8() + ": "),
+                 m_printed.constData());
+        QVERIFY(QDir(conf).removeRecursively() && ::mkfifo(qPrintable(conf), 0600) == 0);
+        QCOMPARE(run({"state"}).first, 0); // a FIFO is not waited on
+        QVERIFY(QFile::remove(conf) && run({"use-folder", runtime.root()}).first == 0);
+
+        // Interrupted: the status script's whole group is ended, the state printed, 128 + SIGTERM.
+        runtime.setScript(RuntimeLayout::statusScript, "sleep 30 & echo $! > \"$0.pid\"; kill -STOP $$");
+        const QString pidFile = runtime.root() + "/" + RuntimeLayout::statusScript + ".pid";
+        const auto interrupt = [pidFile](QProcess& p) {
+            QObject::connect(&p, &QProcess::started, &p, [&p, pidFile] {
+                if (QTest::qWaitFor([&] { return QFile::exists(pidFile); }, 10000) && p.processId() > 0)
+                    ::kill(pid_t(p.processId()), SIGTERM);
+            });
+        };
+        const auto [status, out] = run({"refresh"}, interrupt);
+        QCOMPARE(status, 143);
+        QVERIFY2(out.contains("Stopped because Skerrin was interrupted."), out.constData());
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const pid_t background = file.readAll().trimmed().toInt();
+        QVERIFY(background > 0 && QTest::qWaitFor([&] { return ::kill(background, 0) != 0; }, 5000));
     }
 };
 

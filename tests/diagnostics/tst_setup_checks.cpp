@@ -2,6 +2,7 @@
 #include "core/Paths.h"
 #include "diagnostics/CodexProbes.h"
 #include "diagnostics/SetupChecks.h"
+#include "pairing/PairingSession.h"
 #include "runtime/EnvFile.h"
 
 #include "support/TestRuntime.h"
@@ -9,6 +10,7 @@
 #include <QTest>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace skerrin;
@@ -112,6 +114,22 @@ private slots:
         for (auto text : {"HTTP_PROXY=a\n[env]\nHTTPS_PROXY=b\n", "[env]\nHTTP_PROXY=a\n[x]\nHTTPS_PROXY=b\n",
                           "[Env]\nHTTP_PROXY=a\nHTTPS_PROXY=b\n", "[env.x]\nHTTP_PROXY=a\nHTTPS_PROXY=b\n"})
             QVERIFY2(proxy(text).startsWith("not ready: HTTP_PROXY or HTTPS_PROXY missing"), text);
+    }
+    void specialFilesReadAsMissing() {
+        // An endless device or a FIFO in place of a file must neither exhaust memory nor block.
+        const QString env = envFilePath(m_dir.path()), home = m_dir.filePath("codex"),
+                      session = m_dir.path() + '/' + RuntimeLayout::pairingSessionFile;
+        for (const QString& path : {env, home + "/config.toml", session})
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        for (const bool fifo : {false, true}) {
+            for (const QString& path : {env, home + "/config.toml", session}) {
+                QFile::remove(path);
+                QVERIFY(fifo ? ::mkfifo(qPrintable(path), 0600) == 0 : QFile::link("/dev/zero", path));
+            }
+            QVERIFY(parseEnvFile(env).isEmpty());
+            QCOMPARE(shown(codexProxyStatus(home)), "not ready: Missing " + home + "/config.toml");
+            QVERIFY(!readPairingSession(m_dir.path(), QDateTime::currentDateTimeUtc()));
+        }
     }
     void notReady() {
         QCOMPARE(readiness(build(true)), "000000000");

@@ -43,8 +43,9 @@ class TestModel : public QObject {
         desktop.removableRoot = at("stick");
         return std::make_unique<Model>(makeTestServices(desktop));
     }
-    std::unique_ptr<Model> runtimeModel(std::chrono::milliseconds period = 30s) {
-        auto model = std::make_unique<Model>(makeTestServices(), ModelOptions{period});
+    std::unique_ptr<Model> runtimeModel(std::chrono::milliseconds period = 30s,
+                                        std::chrono::milliseconds statusLimit = 60s) {
+        auto model = std::make_unique<Model>(makeTestServices(), ModelOptions{period, statusLimit});
         model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
         return model;
     }
@@ -210,6 +211,9 @@ private slots:
             << "未运行|桌面服务未运行。Runtime：<root>|connector process not running";
         QTest::newRow("fails") << QByteArray("echo 'status broke' >&2; exit 4")
                                << "Error|status broke\n|status broke\n";
+        QTest::newRow("never ends") << QByteArray("kill -STOP $$")
+                                    << "Error|Status script did not finish within 1 seconds.|"
+                                       "Status script did not finish within 1 seconds.";
         QTest::newRow("no valid root") << QByteArray("echo 'connector pid: 1'")
                                        << "Not configured|Install the standard runtime or choose a "
                                           "Brevant runtime folder.|kept";
@@ -218,7 +222,7 @@ private slots:
         QFETCH(QByteArray, script);
         QFETCH(QString, shown);
         m_runtime->setScript(RuntimeLayout::statusScript, script);
-        auto model = runtimeModel();
+        auto model = runtimeModel(30s, 1s);
         const QString tag = QTest::currentDataTag();
         if (tag == "no valid root")
             model->updateRuntimeRoot({}, std::nullopt);

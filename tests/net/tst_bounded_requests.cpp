@@ -6,8 +6,11 @@
 #include "support/LoopbackServer.h"
 #include "support/TestRuntime.h"
 
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QTest>
+
+#include <sys/resource.h>
 
 using namespace skerrin;
 using namespace skerrin::test;
@@ -19,6 +22,12 @@ Q_DECLARE_METATYPE(skerrin::test::CannedResponse)
 const QString kToken = QStringLiteral("sentinel-token-91ab");
 const QString kNoPairing = "No paired installation|", kNoPhone = "No active phone session";
 const QByteArray kValid = R"({"ok":true,"desktop_pairing":{"workspace":"w"}})";
+
+long peakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
 
 // The two users of the bounded request: the connectivity probe and the platform status client.
 class TestBoundedRequests : public QObject {
@@ -81,6 +90,19 @@ private slots:
             QVERIFY2(request.endsWith(" Bearer " + kToken) && request.startsWith("GET "),
                      qPrintable(request));
         QCOMPARE(m_elsewhere.requests().size(), 0); // the token never leaves its origin
+    }
+    void endlessBodyEndsAtTheCap() {
+        m_server.setResponse("/v1/desktop/runtime/status",
+                             {.body = QByteArray(64 << 10, ' '), .endless = true});
+        QNetworkAccessManager network;
+        const long peakBefore = peakResidentKiB();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QVERIFY(!QCoro::waitFor(fetchDesktopRuntimeStatus(&network, m_server.baseUrl(), kToken)));
+        // Generous bounds: the cap is reached in a fraction of a second and holds 4 MiB; only the
+        // 8-second deadline or an unbounded buffer would come near them.
+        QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY2(peakResidentKiB() - peakBefore < 64 * 1024, qPrintable(QString::number(peakResidentKiB())));
     }
 };
 

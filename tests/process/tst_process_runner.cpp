@@ -5,12 +5,15 @@
 #include "support/TestRuntime.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
 #include <QThreadPool>
 
 #include <csignal>
+
+#include <unistd.h>
 
 using namespace skerrin;
 using namespace skerrin::test;
@@ -135,6 +138,33 @@ private slots:
         const pid_t daemon = textOf(result).section(u'\n', 0, 0).toInt();
         QVERIFY2(daemon > 0, qPrintable(textOf(result)));
         QCOMPARE(::kill(daemon, SIGKILL), 0); // it was still there holding the pipes, or nothing was proven
+    }
+    void childrenNeverReadOurInput() {
+        // Our own input is a pipe with a line waiting; the child must see end of input instead.
+        int fds[2];
+        QVERIFY(::pipe(fds) == 0 && ::write(fds[1], "1234\n", 5) == 5);
+        const int saved = ::dup(STDIN_FILENO);
+        ::dup2(fds[0], STDIN_FILENO);
+        const auto result = runProcessSync("/bin/bash", {"-c", "read -r line; echo \"[$line] $?\""}, {}, {});
+        ::dup2(saved, STDIN_FILENO);
+        for (int fd : {fds[0], fds[1], saved})
+            ::close(fd);
+        QCOMPARE(textOf(result), "[] 1\n");
+    }
+    void limitEndsTheWholeGroup() {
+        // A child that stops itself ignores SIGTERM; one it started would outlive a signal to it alone.
+        const QString pidFile = m_dir.filePath("background.pid");
+        ProcessSpec spec{"/bin/bash", {"-c", R"(sleep 30 & echo $! > "$0"; kill -STOP $$)", pidFile}};
+        spec.limit = TimeLimit{std::chrono::milliseconds(300), "took too long"};
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(textOf(runProcessSync(spec)), "failed: took too long");
+        QVERIFY(elapsed.elapsed() < 5000);
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const pid_t background = file.readAll().trimmed().toInt();
+        QVERIFY(background > 0);
+        QVERIFY(QTest::qWaitFor([&] { return ::kill(background, 0) != 0; }, 3000));
     }
 };
 

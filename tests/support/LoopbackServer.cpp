@@ -27,6 +27,12 @@ LoopbackServer::LoopbackServer() : m_server(std::make_unique<httplib::Server>())
             response.set_header("Location", canned.location.toStdString());
         // A type that is never compressed on the way, so a body arrives with exactly the size set.
         const char* type = "application/octet-stream";
+        if (canned.endless) {
+            return response.set_chunked_content_provider(
+                type, [this, canned](size_t, httplib::DataSink& sink) {
+                    return !m_stopping && sink.write(canned.body.constData(), size_t(canned.body.size()));
+                });
+        }
         if (canned.trickle.count() <= 0)
             return response.set_content(canned.body.toStdString(), type);
         response.set_chunked_content_provider(type, [=](size_t offset, httplib::DataSink& sink) {

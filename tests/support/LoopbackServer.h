@@ -23,6 +23,7 @@ struct CannedResponse {
     QByteArray location{}; // sent as the Location header when set
     std::chrono::milliseconds delay{0};   // before anything is sent
     std::chrono::milliseconds trickle{0}; // > 0: a chunked body, one byte each time
+    bool endless = false;                 // a chunked body of `body` repeated as fast as it is read
     static CannedResponse redirect(const QString& location) {
         return {.status = 302, .location = location.toUtf8()};
     }
