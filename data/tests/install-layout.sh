@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# cmake --install puts exactly the binary, the desktop entry, the icons and the metadata under
+# the prefix: into a prefix with spaces, and staged with DESTDIR.
+# Usage: install-layout.sh BUILD_DIR APP_ID
+set -euo pipefail
+build="$1"
+id="$2"
+work="$(mktemp -d "${TMPDIR:-/tmp}/skerrin-install.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+expected="$work/expected"
+{
+  echo bin/skerrin
+  echo "share/applications/$id.desktop"
+  echo "share/metainfo/$id.metainfo.xml"
+  echo "share/icons/hicolor/scalable/apps/$id.svg"
+  for size in 16 22 24 32 48 64 128 256; do echo "share/icons/hicolor/${size}x$size/apps/$id.png"; done
+  for state in busy running stopped; do echo "share/icons/hicolor/symbolic/apps/$id-$state-symbolic.svg"; done
+} | sort >"$expected"
+
+check() { # ROOT LABEL
+  (cd "$1" && find . -type f -o -type l | sed 's#^\./##' | sort) >"$work/actual"
+  if ! diff -u "$expected" "$work/actual"; then
+    echo "FAIL: $2 installs other files than expected (diff above)" >&2
+    exit 1
+  fi
+  [ -x "$1/bin/skerrin" ] || { echo "FAIL: $2: bin/skerrin is not executable" >&2; exit 1; }
+}
+
+cmake --install "$build" --prefix "$work/my prefix" >/dev/null
+check "$work/my prefix" "a prefix with spaces"
+
+DESTDIR="$work/stage" cmake --install "$build" --prefix /usr >/dev/null
+check "$work/stage/usr" "DESTDIR staging"
+[ "$(ls -A "$work/stage")" = usr ] || { echo "FAIL: DESTDIR staging wrote outside usr/" >&2; exit 1; }
+echo "install layout: ok"
