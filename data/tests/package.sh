@@ -38,8 +38,10 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/usr/sh
 mkdir -p "$work/home/.config"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" LANGUAGE=en LC_ALL=C.UTF-8 \
   "$root/usr/bin/skerrin" state --json >"$work/state.json" </dev/null || fail "the packaged skerrin state --json failed"
+# The binary inside must be the one this package's version was built with.
 node -e '
   const s = JSON.parse(require("fs").readFileSync(process.argv[1], "utf8"));
-  if (typeof s !== "object" || s === null || Object.keys(s).length === 0) process.exit(1);
-' "$work/state.json" || fail "the packaged skerrin printed no JSON state: $(head -c 300 "$work/state.json")"
+  if (!String(s.appVersionText).startsWith(process.argv[2] + " ")) process.exit(1);
+' "$work/state.json" "$(dpkg-deb -f "$deb" Version)" ||
+  fail "the packaged skerrin's state is not JSON of version $(dpkg-deb -f "$deb" Version): $(head -c 300 "$work/state.json")"
 echo "package: ok ($(basename "$deb"), $(stat -c %s "$deb") bytes)"
