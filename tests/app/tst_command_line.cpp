@@ -2,6 +2,7 @@
 #include "support/LoopbackServer.h"
 #include "support/TestRuntime.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -59,6 +60,7 @@ private slots:
         QTest::newRow("language not offered") << QStringList{"language", "zh"};
         QTest::newRow("empty folder") << QStringList{"use-folder", ""};
         QTest::newRow("extra argument") << QStringList{"state", "now"};
+        QTest::newRow("launch at login, neither on nor off") << QStringList{"launch-at-login", "yes"};
     }
     void badArgumentsPrintUsage() {
         QFETCH(QStringList, arguments);
@@ -88,6 +90,28 @@ private slots:
         withToken.removeDuplicates();
         QCOMPARE(withToken, QStringList{"GET /v1/desktop/runtime/status Bearer " + kToken});
         QVERIFY2(!m_printed.contains(kToken), m_printed.constData());
+    }
+    void maintenanceCommandsNameTheAppImage() {
+        TestRuntime runtime(m_home->filePath("rt"));
+        runtime.setScript(skerrin::RuntimeLayout::unpairScript, "echo unpaired");
+        runtime.setScript(skerrin::RuntimeLayout::uninstallScript, "echo \"$*\"");
+        const ScopedEnv appImage("APPIMAGE", "/opt/My App.AppImage");
+        QCOMPARE(field({"use-folder", runtime.root()}, "runtimeRoot"), runtime.root());
+        QCOMPARE(field({"setup"}, "latestActionOutput"),
+                 runtime.root() + "/deploy/agent/install.sh --target desktop");
+        QCOMPARE(field({"doctor"}, "transientMessage"), "Doctor passed.");
+        QCOMPARE(field({"unpair"}, "transientMessage"), "Current desktop pairing removed.");
+        QVERIFY(state({"launch-at-login", "on"}).value("launchAtLoginEnabled").toBool());
+        QFile entry(m_home->filePath("config/autostart/skerrin.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly) &&
+                entry.readAll().contains("\nExec=\"/opt/My App.AppImage\"\n"));
+        QElapsedTimer timer;
+        timer.start();
+        const auto [status, out] = run({"uninstall", "--json"}); // printed, then quits on its own
+        QVERIFY2(status == 0 && timer.elapsed() >= 500, qPrintable(QString::number(timer.elapsed())));
+        const QJsonObject removed = QJsonDocument::fromJson(out).object();
+        QCOMPARE(removed.value("latestActionOutput"), "--remove-app-bundle /opt/My App.AppImage");
+        QCOMPARE(removed.value("launchAtLoginEnabled"), false);
     }
 };
 
