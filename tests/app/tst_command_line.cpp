@@ -97,10 +97,14 @@ private slots:
         runtime.setScript(skerrin::RuntimeLayout::uninstallScript, "echo \"$*\"");
         const ScopedEnv appImage("APPIMAGE", "/opt/My App.AppImage");
         QCOMPARE(field({"use-folder", runtime.root()}, "runtimeRoot"), runtime.root());
-        QCOMPARE(field({"setup"}, "latestActionOutput"),
-                 runtime.root() + "/deploy/agent/install.sh --target desktop");
-        QCOMPARE(field({"doctor"}, "transientMessage"), "Doctor passed.");
-        QCOMPARE(field({"unpair"}, "transientMessage"), "Current desktop pairing removed.");
+        const auto shown = [this](const char* command) {
+            const QJsonObject s = state({command});
+            return s.value("transientMessage").toString() + '|' + s.value("latestActionOutput").toString();
+        };
+        const QString scripts = runtime.root() + "/deploy/agent/";
+        QCOMPARE(shown("setup"), "Desktop setup completed.|" + scripts + "install.sh --target desktop");
+        QCOMPARE(shown("doctor"), "Doctor passed.|" + scripts + "doctor.sh");
+        QCOMPARE(shown("unpair"), "Current desktop pairing removed.|unpaired");
         QVERIFY(state({"launch-at-login", "on"}).value("launchAtLoginEnabled").toBool());
         QFile entry(m_home->filePath("config/autostart/skerrin.desktop"));
         QVERIFY(entry.open(QIODevice::ReadOnly) &&

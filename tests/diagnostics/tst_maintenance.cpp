@@ -14,12 +14,8 @@ using namespace skerrin;
 using namespace skerrin::test;
 using Model = ConnectorMenuBarModel;
 
-QString contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// Setup, doctor, the Codex login in a terminal, logs, copy, launch at login, and the login probe's bound.
+// The Codex login in a terminal, logs, copy, launch at login, the login probe's bound. Setup and
+// doctor are runner actions, driven through the command line.
 class TestMaintenance : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
@@ -30,6 +26,9 @@ class TestMaintenance : public QObject {
     QString at(const QString& name) const { return m_home.path() + '/' + name; }
     QString shown() const {
         return m_model->transientMessage().value_or("") + '|' + m_model->latestActionOutput();
+    }
+    void speak(const char* tag) {
+        m_model->setLanguage(QString(tag).contains("Chinese") ? AppLanguage::chinese : AppLanguage::english);
     }
 
 private slots:
@@ -43,35 +42,26 @@ private slots:
     }
     void cleanup() { QCoro::waitFor(m_model->cancelRefreshLoop()); }
 
-    void loginCommandQuotesEachValue() {
-        QCOMPARE(codexLoginCommand("/h/O'Brien", "/h/O'Brien/config/.env", "/b/co dex"),
-                 "cd '/h/O'\\''Brien' && CONFIG_ENV_FILE='/h/O'\\''Brien/config/.env' '/b/co dex' login "
-                 "--device-auth");
-        QCOMPARE(shellQuoted("a\"b\\c$d `e` ü"), "'a\"b\\c$d `e` ü'");
-    }
     void codexLoginRunsInATerminal_data() {
         QTest::addColumn<QByteArray>("env");  // config/.env; null: none
         QTest::addColumn<QString>("setting"); // connectorMenuBar.codexBin; empty: absent
-        QTest::addColumn<QString>("used");    // which fake Codex ran; empty: the bare word was used
-        QTest::newRow("CODEX_BIN wins") << QByteArray("CODEX_BIN=<env>\n") << "<set>"
-                                        << "<env>";
-        QTest::newRow("empty CODEX_BIN hides the setting") << QByteArray("CODEX_BIN=\n") << "<set>"
-                                                           << "<path>";
-        QTest::newRow("no .env") << QByteArray() << "<set>"
-                                 << "<set>";
-        QTest::newRow("empty .env") << QByteArray("") << "<set>"
-                                    << "<set>";
-        QTest::newRow("setting not executable") << QByteArray() << "<plain>"
-                                                << "<path>";
-        QTest::newRow("none found") << QByteArray() << ""
-                                    << "";
+        QTest::addColumn<QString>("used");    // which fake Codex ran; empty: the bare word, unfound
+        const auto row = [](const char* name, QByteArray env, QString setting, QString used) {
+            QTest::newRow(name) << env << setting << used;
+        };
+        row("CODEX_BIN wins", "CODEX_BIN=<env>\n", "<set>", "<env>");
+        row("empty CODEX_BIN hides the setting", "CODEX_BIN=\n", "<set>", "<path>");
+        row("no .env", QByteArray(), "<set>", "<set>");
+        row("empty .env", "", "<set>", "<set>");
+        row("setting not executable", QByteArray(), "<plain>", "<path>");
+        row("none found, in Chinese", QByteArray(), "", "");
     }
     void codexLoginRunsInATerminal() {
         QFETCH(QByteArray, env);
         QFETCH(QString, setting);
         QFETCH(QString, used);
         const QString log = at("codex.log"), bin = at("bin ' \"x\""), terminalLog = at("terminal.log");
-        const QHash<QString, QString> codex{{"<env>", at("env's codex 'O'")},
+        const QHash<QString, QString> codex{{"<env>", at("env's codex")},
                                             {"<set>", at("set $codex")},
                                             {"<path>", bin + "/codex"},
                                             {"<plain>", at("plain")}};
@@ -85,68 +75,25 @@ private slots:
         // The terminal runs bash's part at once and without input, as if Enter were pressed.
         writeScript(at("term"), "echo \"$*\" > '" + terminalLog.toUtf8() + "'; \"${@:2}\" </dev/null");
         const ScopedEnv terminal("TERMINAL", at("term").toUtf8());
-        const ScopedEnv path("PATH", (used == "" ? "/usr/bin:/bin" : bin + ":/usr/bin:/bin").toUtf8());
-        m_model->setLanguage(used == "" ? AppLanguage::chinese : AppLanguage::english);
+        const ScopedEnv path("PATH", (used.isEmpty() ? "/usr/bin:/bin" : bin + ":/usr/bin:/bin").toUtf8());
+        speak(QTest::currentDataTag());
         QCoro::waitFor(m_model->openCodexLoginInTerminal());
         QCOMPARE(m_model->transientMessage().value_or(""),
-                 used == "" ? "已打开 Terminal 进行 Codex 登录。" : "Opened Terminal for Codex login.");
-        QVERIFY(QTest::qWaitFor([&] { return !contents(terminalLog).isEmpty(); }, 5000));
-        if (used == "")
-            QVERIFY(contents(terminalLog).contains(".env' 'codex' login --device-auth\n"));
-        else
-            QVERIFY(QTest::qWaitFor(
-                [&] {
-                    return contents(log) == codex.value(used) + '|' + m_runtime->root() + '|' +
-                                                m_runtime->root() + "/config/.env|login --device-auth\n";
-                },
-                5000));
-    }
-    void codexLoginWithoutATerminal() {
-        const ScopedEnv terminal("TERMINAL", ""), path("PATH", "/usr/bin:/bin");
-        m_model->setLanguage(AppLanguage::chinese);
-        QCoro::waitFor(m_model->openCodexLoginInTerminal());
-        QCOMPARE(m_model->transientMessage().value_or(""), "Failed to open Terminal.");
-    }
-    void setupAndDoctor_data() {
-        QTest::addColumn<bool>("setup");
-        QTest::addColumn<QByteArray>("script");
-        QTest::addColumn<QString>("shown"); // message|output; <root> is the runtime root
-        QTest::newRow("setup's arguments and folder") << true << QByteArray("echo \"[$*] $PWD\"")
-                                                      << "Desktop setup completed.|[--target desktop] <root>";
-        QTest::newRow("setup prints nothing")
-            << true << QByteArray("echo '  '") << "Desktop setup finished.|Desktop setup finished.";
-        QTest::newRow("doctor gets no arguments")
-            << false << QByteArray("echo \"[$#]\"") << "Doctor passed.|[0]";
-        QTest::newRow("doctor prints nothing, in Chinese")
-            << false << QByteArray("") << "诊断完成。|诊断完成。";
-        QTest::newRow("doctor fails")
-            << false << QByteArray("echo 'node missing' >&2; exit 3") << "node missing\n|node missing\n";
-        QTest::newRow("doctor prints 3 MB") << false << QByteArray("head -c 3000000 /dev/zero | tr '\\0' x")
-                                            << "Doctor passed.|" + QString(3000000, 'x');
-        QTest::newRow("setup script missing")
-            << true << QByteArray() << "Install the desktop runtime first.|No setup action run yet.";
-    }
-    void setupAndDoctor() {
-        QFETCH(bool, setup);
-        QFETCH(QByteArray, script);
-        QFETCH(QString, shown);
-        const QString relative = setup ? RuntimeLayout::installScript : RuntimeLayout::doctorScript;
-        script.isNull() ? (void)QFile::remove(runtimePath(m_runtime->root(), relative))
-                        : m_runtime->setScript(relative, script);
-        m_model->setLanguage(QString(QTest::currentDataTag()).contains("Chinese") ? AppLanguage::chinese
-                                                                                  : AppLanguage::english);
-        QCoro::waitFor(setup ? m_model->runDesktopSetup() : m_model->runDoctor());
-        QCOMPARE(this->shown(), shown.replace("<root>", m_runtime->root()));
-        QVERIFY(!m_model->isBusy());
+                 used.isEmpty() ? "已打开 Terminal 进行 Codex 登录。" : "Opened Terminal for Codex login.");
+        const QString root = m_runtime->root();
+        const QByteArray expected =
+            used.isEmpty()
+                ? "/config/.env' 'codex' login --device-auth\n"
+                : (codex.value(used) + '|' + root + '|' + root + "/config/.env|login --device-auth\n")
+                      .toUtf8();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return readFile(used.isEmpty() ? terminalLog : log).contains(expected); }, 5000));
     }
     void copyAndOpenLogs() {
-        ModelSeed(*m_model).latestOutput(" raw\n");
-        m_model->copyLatestOutput();
-        ModelSeed(*m_model).latestOutput("");
-        m_model->setLanguage(AppLanguage::chinese);
-        m_model->copyLatestOutput();
+        for (const char* output : {" raw\n", ""})
+            ModelSeed(*m_model).latestOutput(output), m_model->copyLatestOutput();
         QCOMPARE(*m_desktop.copied, QStringList({" raw\n", ""}));
-        QCOMPARE(m_model->transientMessage().value_or(""), "已复制最新输出。");
+        QCOMPARE(m_model->transientMessage().value_or(""), "Copied latest output.");
         m_model->openLogsFolder();
         m_model->updateRuntimeRoot("", std::nullopt); // no valid root: the standard one, unchecked
         m_model->openLogsFolder();
@@ -154,43 +101,30 @@ private slots:
                  QList<QUrl>({QUrl::fromLocalFile(m_runtime->root() + "/state"),
                               QUrl::fromLocalFile(Model::standardRuntimeRoot() + "/state")}));
     }
-    void launchAtLogin_data() {
-        QTest::addColumn<bool>("enable");
-        QTest::addColumn<QString>("blocker"); // what stands where the autostart folder or entry goes
-        QTest::addColumn<QString>("message"); // empty: none
-        QTest::newRow("on") << true << ""
-                            << "";
-        QTest::newRow("off") << false << ""
-                             << "";
-        QTest::newRow("a file in place of the folder")
-            << true << "autostart"
-            << "Failed to change sign-in launch: Could not create the autostart folder.";
-        QTest::newRow("entry cannot be removed, in Chinese") << false << "autostart/skerrin.desktop/x"
-                                                             << "修改登录后启动失败：";
-    }
-    void launchAtLogin() {
-        QFETCH(bool, enable);
-        QFETCH(QString, blocker);
-        QFETCH(QString, message);
-        m_model->setLaunchAtLogin(!enable);
-        QCOMPARE(m_model->launchAtLoginEnabled(), !enable);
-        if (!blocker.isEmpty()) {
-            QDir(m_home.configHome() + "/autostart").removeRecursively();
-            writeFile(m_home.configHome() + '/' + blocker, "");
-            m_model->setLanguage(message.startsWith("Failed") ? AppLanguage::english : AppLanguage::chinese);
-        }
-        m_model->setLaunchAtLogin(enable);
-        QVERIFY(m_model->transientMessage().value_or("").startsWith(message));
-        // A failure leaves the toggle at what the system holds (here: off), as a new model reads it.
-        QCOMPARE(m_model->launchAtLoginEnabled(), message.isEmpty() && enable);
-        QCOMPARE(Model(makeTestServices()).launchAtLoginEnabled(), m_model->launchAtLoginEnabled());
+    void launchAtLoginFailures() {
+        const QString folder = m_home.configHome() + "/autostart", entry = folder + "/skerrin.desktop";
+        writeFile(folder, ""); // a file where the folder goes: switching on fails, the toggle stays off
+        m_model->setLaunchAtLogin(true);
+        QCOMPARE(shown(),
+                 "Failed to change sign-in launch: Could not create the autostart folder.|No setup action "
+                 "run yet.");
+        QVERIFY(!m_model->launchAtLoginEnabled());
+        QFile::remove(folder);
+        m_model->setLaunchAtLogin(true);
+        QVERIFY(m_model->launchAtLoginEnabled() && QFile::exists(entry));
+        // The entry becomes a folder that cannot be removed: switching off fails, and the toggle
+        // shows what the system now holds, as a new model reads it.
+        QVERIFY(QFile::remove(entry) && writeFile(entry + "/x", ""));
+        m_model->setLanguage(AppLanguage::chinese);
+        m_model->setLaunchAtLogin(false);
+        QVERIFY(m_model->transientMessage().value_or("").startsWith("修改登录后启动失败："));
+        QVERIFY(!m_model->launchAtLoginEnabled() && !Model(makeTestServices()).launchAtLoginEnabled());
     }
     void loginProbeIsBounded() {
-        const QString codex = at("codex");
-        writeScript(codex, "sleep 60 & wait");
+        writeScript(at("codex"), "sleep 60 & wait");
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(codexLoginStatus(codex), (ProbeResult{false, "codex login status timed out"}));
+        QCOMPARE(codexLoginStatus(at("codex")), (ProbeResult{false, "codex login status timed out"}));
         QVERIFY2(timer.elapsed() > 9000 && timer.elapsed() < 30000,
                  qPrintable(QString::number(timer.elapsed())));
     }
