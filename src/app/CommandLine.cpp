@@ -185,7 +185,8 @@ void handleInterruptions(const ConnectorMenuBarModel& model, const Command& comm
         QObject::connect(settle, &QTimer::timeout, settle, [&model, command, exitStatus] {
             if (runsWithoutLimitInFlight() > 0)
                 return;
-            printState(model, command);
+            if (!model.isQuitScheduled()) // an uninstall has printed already
+                printState(model, command);
             // The model's operation is cut short: nothing of it may run on, so no destructor runs.
             std::_Exit(exitStatus);
         });
