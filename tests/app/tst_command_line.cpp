@@ -93,7 +93,7 @@ private slots:
     }
     void maintenanceCommandsNameTheAppImage() {
         TestRuntime runtime(m_home->filePath("rt"));
-        runtime.setScript(skerrin::RuntimeLayout::unpairScript, "echo unpaired");
+        runtime.setScript(skerrin::RuntimeLayout::unpairScript, "echo \"unpaired $#\"");
         runtime.setScript(skerrin::RuntimeLayout::uninstallScript, "echo \"$*\"");
         const ScopedEnv appImage("APPIMAGE", "/opt/My App.AppImage");
         QCOMPARE(field({"use-folder", runtime.root()}, "runtimeRoot"), runtime.root());
@@ -104,7 +104,7 @@ private slots:
         const QString scripts = runtime.root() + "/deploy/agent/";
         QCOMPARE(shown("setup"), "Desktop setup completed.|" + scripts + "install.sh --target desktop");
         QCOMPARE(shown("doctor"), "Doctor passed.|" + scripts + "doctor.sh");
-        QCOMPARE(shown("unpair"), "Current desktop pairing removed.|unpaired");
+        QCOMPARE(shown("unpair"), "Current desktop pairing removed.|unpaired 0");
         QVERIFY(state({"launch-at-login", "on"}).value("launchAtLoginEnabled").toBool());
         QFile entry(m_home->filePath("config/autostart/skerrin.desktop"));
         QVERIFY(entry.open(QIODevice::ReadOnly) &&

@@ -27,9 +27,6 @@ class TestMaintenance : public QObject {
     QString shown() const {
         return m_model->transientMessage().value_or("") + '|' + m_model->latestActionOutput();
     }
-    void speak(const char* tag) {
-        m_model->setLanguage(QString(tag).contains("Chinese") ? AppLanguage::chinese : AppLanguage::english);
-    }
 
 private slots:
     void init() {
@@ -76,7 +73,7 @@ private slots:
         writeScript(at("term"), "echo \"$*\" > '" + terminalLog.toUtf8() + "'; \"${@:2}\" </dev/null");
         const ScopedEnv terminal("TERMINAL", at("term").toUtf8());
         const ScopedEnv path("PATH", (used.isEmpty() ? "/usr/bin:/bin" : bin + ":/usr/bin:/bin").toUtf8());
-        speak(QTest::currentDataTag());
+        m_model->setLanguage(used.isEmpty() ? AppLanguage::chinese : AppLanguage::english);
         QCoro::waitFor(m_model->openCodexLoginInTerminal());
         QCOMPARE(m_model->transientMessage().value_or(""),
                  used.isEmpty() ? "已打开 Terminal 进行 Codex 登录。" : "Opened Terminal for Codex login.");

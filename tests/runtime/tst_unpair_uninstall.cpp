@@ -13,7 +13,8 @@ using namespace skerrin;
 using namespace skerrin::test;
 using Model = ConnectorMenuBarModel;
 
-// Unpairing and uninstalling, against a runtime whose scripts record what they were given.
+// Uninstalling, against a runtime whose scripts record what they were given. Unpairing is a runner
+// action, driven through the command line.
 class TestUnpairUninstall : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
@@ -37,25 +38,6 @@ private slots:
     }
     void cleanup() { QCoro::waitFor(m_model->cancelRefreshLoop()); }
 
-    void unpair_data() {
-        QTest::addColumn<QByteArray>("script"); // null: missing, which the runtime may well be
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("prints") << QByteArray("echo \" gone [$#] \"")
-                                << "Current desktop pairing removed.|gone [0]";
-        QTest::newRow("blanks, in Chinese")
-            << QByteArray("printf ' \\n\\t'") << "已请求移除当前桌面配对。|已请求移除当前桌面配对。";
-        QTest::newRow("missing") << QByteArray() << "No such file";
-    }
-    void unpair() {
-        QFETCH(QByteArray, script);
-        QFETCH(QString, shown);
-        if (!script.isNull())
-            m_runtime->setScript(RuntimeLayout::unpairScript, script);
-        m_model->setLanguage(script.startsWith("printf") ? AppLanguage::chinese : AppLanguage::english);
-        QCoro::waitFor(m_model->unpairCurrentInstallation());
-        QVERIFY2(this->shown().contains(shown), qPrintable(this->shown()));
-        QCOMPARE(readFile(m_log), "status\n"); // refreshed afterwards
-    }
     void uninstallNeedsARuntime() {
         m_model->updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
         m_model->setLanguage(AppLanguage::chinese);
