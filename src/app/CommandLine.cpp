@@ -32,8 +32,10 @@ struct CommandSpec {
 };
 
 constexpr CommandSpec kCommands[] = {
-    {"state", false}, {"use-folder", true}, {"language", true},     {"refresh", false},
-    {"start", false}, {"stop", false},      {"keep-online", false}, {"advanced", false},
+    {"state", false},  {"use-folder", true}, {"language", true},     {"refresh", false},
+    {"start", false},  {"stop", false},      {"keep-online", false}, {"advanced", false},
+    {"setup", false},  {"doctor", false},    {"codex-login", false}, {"launch-at-login", true},
+    {"unpair", false}, {"uninstall", false},
 };
 
 QJsonValue optionalText(const std::optional<QString>& text) {
@@ -84,18 +86,44 @@ QCoro::Task<> runModelOperation(ConnectorMenuBarModel& model, const Command& com
     } else if (command.name == QLatin1String("advanced")) {
         co_await model.loadDeepSetupChecksIfNeeded();
         co_await model.refreshConnectivityChecks(true);
+    } else if (command.name == QLatin1String("setup")) {
+        co_await model.runDesktopSetup();
+    } else if (command.name == QLatin1String("doctor")) {
+        co_await model.runDoctor();
+    } else if (command.name == QLatin1String("codex-login")) {
+        co_await model.openCodexLoginInTerminal();
+    } else if (command.name == QLatin1String("launch-at-login")) {
+        model.setLaunchAtLogin(command.argument == QLatin1String("on"));
+    } else if (command.name == QLatin1String("unpair")) {
+        co_await model.unpairCurrentInstallation();
+    } else if (command.name == QLatin1String("uninstall")) {
+        co_await model.uninstallDesktopRuntime();
     }
 }
 
 // Commands that read the desktop service's status; the others show it as not read yet.
 bool readsStatus(const Command& command) {
-    return command.name != QLatin1String("state") && command.name != QLatin1String("language");
+    for (const char* name : {"state", "language", "codex-login", "launch-at-login"}) {
+        if (command.name == QLatin1String(name))
+            return false;
+    }
+    return true;
+}
+
+// Commands that run a runtime script, whose output the summary shows.
+bool showsOutput(const Command& command) {
+    for (const char* name : {"start", "stop", "keep-online", "setup", "doctor", "unpair", "uninstall"}) {
+        if (command.name == QLatin1String(name))
+            return true;
+    }
+    return false;
 }
 
 // Prints the state; 0, or 1 when the state could not be written or a setting was not saved.
 int printState(const ConnectorMenuBarModel& model, const Command& command) {
-    const QByteArray text = command.json ? QJsonDocument(modelSnapshot(model)).toJson(QJsonDocument::Indented)
-                                         : humanSummary(model, readsStatus(command)).toUtf8();
+    const QByteArray text = command.json
+                                ? QJsonDocument(modelSnapshot(model)).toJson(QJsonDocument::Indented)
+                                : humanSummary(model, readsStatus(command), showsOutput(command)).toUtf8();
     int status = 0;
     if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
         std::fflush(stdout) != 0) {
@@ -113,10 +141,17 @@ int printState(const ConnectorMenuBarModel& model, const Command& command) {
 
 int g_signalPipe[2] = {-1, -1};
 int g_interruption = 0; // the signal that interrupted the command, once one has
+int g_printStatus = 0;  // what printing the state gave, for a run that the model ends itself
 
 QCoro::Task<int> runCommand(ConnectorMenuBarModel& model, Command command) {
     co_await waitForFirstPass(model);
     co_await runModelOperation(model, command);
+    if (model.isQuitScheduled()) {
+        // The model ends the event loop half a second from now: print before anything can wait.
+        g_printStatus = printState(model, command);
+        co_await model.cancelRefreshLoop();
+        co_return g_printStatus;
+    }
     co_await model.cancelRefreshLoop();
     const int status = printState(model, command);
     co_return g_interruption != 0 ? 128 + g_interruption : status;
@@ -150,7 +185,8 @@ void handleInterruptions(const ConnectorMenuBarModel& model, const Command& comm
         QObject::connect(settle, &QTimer::timeout, settle, [&model, command, exitStatus] {
             if (runsWithoutLimitInFlight() > 0)
                 return;
-            printState(model, command);
+            if (!model.isQuitScheduled()) // an uninstall has printed already
+                printState(model, command);
             // The model's operation is cut short: nothing of it may run on, so no destructor runs.
             std::_Exit(exitStatus);
         });
@@ -187,6 +223,9 @@ std::optional<Command> parseCommand(const QStringList& arguments) {
             command.argument = positional.constFirst();
         if (command.name == QLatin1String("language") && !appLanguageFromRaw(command.argument))
             return std::nullopt;
+        if (command.name == QLatin1String("launch-at-login") && command.argument != QLatin1String("on") &&
+            command.argument != QLatin1String("off"))
+            return std::nullopt;
         if (command.name == QLatin1String("use-folder")) {
             if (command.argument.isEmpty())
                 return std::nullopt;
@@ -212,6 +251,13 @@ QString usageText() {
                           "  stop                stop the desktop service\n"
                           "  keep-online         make sure the desktop service is online\n"
                           "  advanced            load the deep setup checks and connectivity checks\n"
+                          "  setup               run the runtime's desktop setup\n"
+                          "  doctor              run the runtime's doctor checks\n"
+                          "  codex-login         open a terminal that signs Codex in (device login)\n"
+                          "  launch-at-login on|off\n"
+                          "                      start Skerrin at login, or not\n"
+                          "  unpair              remove this desktop's current pairing\n"
+                          "  uninstall           remove the runtime and forget it; Skerrin then quits\n"
                           "\n"
                           "  --json              print the state as one JSON object\n");
 }
@@ -245,7 +291,7 @@ QJsonObject modelSnapshot(const ConnectorMenuBarModel& model) {
     };
 }
 
-QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead) {
+QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead, bool outputShown) {
     QString text;
     const auto line = [&text](const QString& label, const QString& value) {
         text += label + QStringLiteral(": ") + value + QLatin1Char('\n');
@@ -258,6 +304,11 @@ QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead) {
         line(QStringLiteral("Status"), QStringLiteral("not read yet — `skerrin refresh` reads it"));
     if (model.transientMessage())
         line(QStringLiteral("Message"), *model.transientMessage());
+    if (outputShown && !model.latestActionOutput().isEmpty()) {
+        text += QStringLiteral("Output:\n");
+        for (const QString& outputLine : model.latestActionOutput().split(QLatin1Char('\n')))
+            text += QStringLiteral("  ") + outputLine + QLatin1Char('\n');
+    }
     if (const auto& session = model.pairingSession())
         line(QStringLiteral("Pairing"),
              session->setupCode + QStringLiteral(" (") + model.pairingExpiresText() + QLatin1Char(')'));
@@ -271,6 +322,8 @@ QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead) {
              check.detail);
     line(QStringLiteral("Next step"),
          model.primaryActionTitle() + QStringLiteral(" — ") + model.primaryActionSubtitle());
+    line(QStringLiteral("Launch at login"),
+         model.launchAtLoginEnabled() ? QStringLiteral("on") : QStringLiteral("off"));
     line(QStringLiteral("Version"), model.appVersionText());
     return text;
 }
@@ -280,12 +333,14 @@ int runHeadless(const Command& command) {
     handleInterruptions(model, command);
     QCoro::Task<int> task = runCommand(model, command);
     int status = 0;
-    task.then([&status](int result) {
+    task.then([&status, &model](int result) {
         status = result;
-        QCoreApplication::exit(result);
+        // After an uninstall the model's own quit ends the event loop, once its half second is up.
+        if (!model.isQuitScheduled())
+            QCoreApplication::exit(result);
     });
     QCoreApplication::exec();
-    return status;
+    return model.isQuitScheduled() ? g_printStatus : status;
 }
 
 } // namespace skerrin

@@ -24,8 +24,9 @@ QString usageText();
 // The published fields and derived texts, as printed by --json.
 QJsonObject modelSnapshot(const ConnectorMenuBarModel& model);
 
-// A short summary for people; without `statusRead` the status is said not to have been read yet.
-QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead);
+// A short summary for people; without `statusRead` the status is said not to have been read yet;
+// with `outputShown` the last action's output follows the message.
+QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead, bool outputShown = false);
 
 // Runs one headless command against a freshly built model and returns the exit status.
 int runHeadless(const Command& command);

@@ -2,6 +2,7 @@
 #include "diagnostics/SetupChecks.h"
 
 #include "core/Text.h"
+#include "diagnostics/CodexLogin.h"
 #include "diagnostics/CodexProbes.h"
 #include "runtime/EnvFile.h"
 
@@ -34,11 +35,8 @@ QList<SetupCheck> buildSetupChecks(const SetupCheckInputs& inputs, bool includeI
 
     const std::optional<QString> nodePath = resolve(std::nullopt, QStringLiteral("node"));
     const std::optional<QString> npmPath = resolve(std::nullopt, QStringLiteral("npm"));
-    // A CODEX_BIN key, even an empty one, overrides the setting.
-    std::optional<QString> preferredCodex = envEntry(env, QStringLiteral("CODEX_BIN"));
-    if (!preferredCodex)
-        preferredCodex = inputs.codexBinSetting;
-    const std::optional<QString> codexPath = resolve(preferredCodex, QStringLiteral("codex"));
+    const std::optional<QString> codexPath =
+        resolve(preferredCodexPath(env, inputs.codexBinSetting), QStringLiteral("codex"));
     const std::optional<QString> codexHome =
         resolveCodexHome(envEntry(env, QStringLiteral("CODEX_HOME")), inputs.codexHomeSetting);
 

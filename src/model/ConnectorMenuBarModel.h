@@ -130,9 +130,28 @@ public:
     QCoro::Task<> refreshConnectivityChecks(bool force);
     QCoro::Task<> loadDeepSetupChecksIfNeeded();
 
+    // diagnostics/ModelMaintenance.cpp: upkeep of an installed runtime.
+    QCoro::Task<> runDesktopSetup();
+    QCoro::Task<> runDoctor();
+    // Finds Codex and starts the terminal off the GUI thread; never waits for the terminal.
+    QCoro::Task<> openCodexLoginInTerminal();
+    void openLogsFolder();
+    // A folder or file in the desktop's file browser or viewer; no message, the result ignored.
+    void openPath(const QString& path);
+    void copyLatestOutput();
+    void setLaunchAtLogin(bool enabled);
+
+    // runtime/ModelUnpairUninstall.cpp
+    QCoro::Task<> unpairCurrentInstallation();
+    // On success the application quits half a second later (quitRequested, then the event loop ends).
+    QCoro::Task<> uninstallDesktopRuntime();
+    bool isQuitScheduled() const { return m_quitScheduled; }
+
 signals:
     void willChange();
     void firstRefreshPassFinished();
+    // Emitted just before the model ends the application's event loop.
+    void quitRequested();
 
 private:
     // Tests set up state through this type; shipping code never names it.
@@ -212,6 +231,7 @@ private:
     std::optional<QString> m_settingsSaveFailure;
 
     bool m_firstPassDone = false;
+    bool m_quitScheduled = false;
 };
 
 } // namespace skerrin

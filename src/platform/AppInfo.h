@@ -14,11 +14,12 @@ public:
     virtual ~AppInfo() = default;
     virtual QString shortVersion() const = 0;
     virtual QString buildNumber() const = 0;
+    // What an uninstall may remove along with the runtime: the application bundle, or the executable.
     virtual QString bundlePath() const = 0;
     // The user's preferred languages, most preferred first; may be empty.
     virtual QStringList preferredLanguages() const = 0;
 };
 
-std::unique_ptr<AppInfo> makeAppInfo();
+std::unique_ptr<AppInfo> makeAppInfo(const QString& bundlePath);
 
 } // namespace skerrin

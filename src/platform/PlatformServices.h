@@ -2,9 +2,11 @@
 #pragma once
 
 #include "platform/AppInfo.h"
+#include "platform/DesktopServices.h"
 #include "platform/FolderChooser.h"
 #include "platform/LoginItemService.h"
 #include "platform/SettingsStore.h"
+#include "platform/TerminalLauncher.h"
 #include "platform/VolumeAccess.h"
 
 #include <memory>
@@ -18,6 +20,9 @@ struct PlatformServices {
     std::unique_ptr<VolumeAccess> volumes;
     std::unique_ptr<AppInfo> appInfo;
     FolderChooser chooseFolder;
+    TerminalLauncher openInTerminal;
+    Clipboard copyToClipboard;
+    UrlOpener openUrl;
 };
 
 // The real services of this platform; the folder chooser is absent without a GUI.

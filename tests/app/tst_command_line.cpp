@@ -2,6 +2,7 @@
 #include "support/LoopbackServer.h"
 #include "support/TestRuntime.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,6 +74,7 @@ private slots:
         QTest::newRow("language not offered") << QStringList{"language", "zh"};
         QTest::newRow("empty folder") << QStringList{"use-folder", ""};
         QTest::newRow("extra argument") << QStringList{"state", "now"};
+        QTest::newRow("launch at login, neither on nor off") << QStringList{"launch-at-login", "yes"};
     }
     void badArgumentsPrintUsage() {
         QFETCH(QStringList, arguments);
@@ -149,6 +151,32 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const pid_t background = file.readAll().trimmed().toInt();
         QVERIFY(background > 0 && QTest::qWaitFor([&] { return ::kill(background, 0) != 0; }, 5000));
+    }
+    void maintenanceCommandsNameTheAppImage() {
+        TestRuntime runtime(m_home->filePath("rt"));
+        runtime.setScript(skerrin::RuntimeLayout::unpairScript, "echo \"unpaired $#\"");
+        runtime.setScript(skerrin::RuntimeLayout::uninstallScript, "echo \"$*\"");
+        const ScopedEnv appImage("APPIMAGE", "/opt/My App.AppImage");
+        QCOMPARE(field({"use-folder", runtime.root()}, "runtimeRoot"), runtime.root());
+        const auto shown = [this](const char* command) {
+            const QJsonObject s = state({command});
+            return s.value("transientMessage").toString() + '|' + s.value("latestActionOutput").toString();
+        };
+        const QString scripts = runtime.root() + "/deploy/agent/";
+        QCOMPARE(shown("setup"), "Desktop setup completed.|" + scripts + "install.sh --target desktop");
+        QCOMPARE(shown("doctor"), "Doctor passed.|" + scripts + "doctor.sh");
+        QCOMPARE(shown("unpair"), "Current desktop pairing removed.|unpaired 0");
+        QVERIFY(state({"launch-at-login", "on"}).value("launchAtLoginEnabled").toBool());
+        QFile entry(m_home->filePath("config/autostart/skerrin.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly) &&
+                entry.readAll().contains("\nExec=\"/opt/My App.AppImage\"\n"));
+        QElapsedTimer timer;
+        timer.start();
+        const auto [status, out] = run({"uninstall", "--json"}); // printed, then quits on its own
+        QVERIFY2(status == 0 && timer.elapsed() >= 500, qPrintable(QString::number(timer.elapsed())));
+        const QJsonObject removed = QJsonDocument::fromJson(out).object();
+        QCOMPARE(removed.value("latestActionOutput"), "--remove-app-bundle /opt/My App.AppImage");
+        QCOMPARE(removed.value("launchAtLoginEnabled"), false);
     }
 };
 

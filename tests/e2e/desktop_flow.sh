@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The built application through the whole desktop flow against the development platform:
-# install, pair, the phone's confirmation, keep online, setup, doctor, stop, unpair, uninstall.
+# install, pair, the phone's confirmation, keep online, setup, doctor, stop, unpair, uninstall
+# (the last five through Skerrin's own commands).
 # Afterwards the relay token must be in no output, and no process may be left behind.
 # Usage: desktop_flow.sh SKERRIN_BINARY SOURCE_DIR
 set -euo pipefail
@@ -127,9 +128,10 @@ expect "the connector's heartbeat reached the platform" test "$(platform_status 
 echo wrong-token >"$work/wrong-token"
 expect "an unknown token gets 401 {\"ok\":false}" test "$(platform_status "$work/wrong-token")" = '401 {"ok":false}'
 
-step setup flow_setup
-step doctor flow_doctor
-expect "doctor found the platform" grep -q "^ok    platform reachable" "$out/doctor"
+skerrin_json setup setup
+expect "desktop setup completed" test "$(field "$out/setup.json" s.transientMessage)" = "Desktop setup completed."
+skerrin_json doctor doctor
+expect "doctor found the platform" grep -q "^ok    platform reachable" <(field "$out/doctor.json" s.latestActionOutput)
 
 skerrin_json stopped stop
 expect "service is stopped" test "$(field "$out/stopped.json" s.isRunning)" = false
@@ -137,7 +139,8 @@ expect "connector process has ended" ended "$connector_pid"
 cp "$RUNTIME_ROOT/state/connector.log" "$out/connector.log"
 
 # Unpair: revoked at the platform, gone from the env file, and Skerrin sees it.
-step unpair flow_unpair
+skerrin_json unpair unpair
+expect "Skerrin says the pairing is removed" test "$(field "$out/unpair.json" s.transientMessage)" = "Current desktop pairing removed."
 expect "the token no longer works at the platform" test "$(platform_status "$work/token" | cut -c1-3)" = 401
 expect "token and workspace left the env file" test -z "$(flow_env_value RELAY_TOKEN)$(flow_env_value CONNECTOR_WORKSPACE)"
 skerrin_json unpaired refresh
@@ -157,10 +160,11 @@ expect "the second platform has ended" ended "$PLATFORM_PID"
 PLATFORM_PID="$main_pid" PLATFORM_URL="$main_url"
 
 # Uninstall removes the runtime but never the application.
-step uninstall flow_uninstall
+skerrin_json uninstall uninstall
 expect "runtime folder removed" test ! -e "$RUNTIME_ROOT"
 expect "the application is left in place" test -x "$SKERRIN"
-expect "uninstall says what it left at the application's path" grep -qF "$SKERRIN" "$out/uninstall"
+expect "uninstall says what it left at the application's path" grep -qF "$SKERRIN" <(field "$out/uninstall.json" s.latestActionOutput)
+expect "Skerrin forgot the runtime" test -z "$(field "$out/uninstall.json" s.runtimeRoot)"
 skerrin_json after-uninstall state
 expect "Skerrin finds no runtime" test "$(field "$out/after-uninstall.json" s.statusSummary)" = "Not configured"
 

@@ -110,22 +110,6 @@ private slots:
         QCOMPARE(makeModel()->runtimeRootScopedAccessURL().value_or(""), stick);
         QCOMPARE(settings()->data(SettingsKey::runtimeRootBookmark).value_or(""), fakeBookmark(stick));
     }
-    void launchAtLoginFollowsTheAutostartEntry() {
-        const QString app = m_home.path() + "/my \"app\" $HOME `id` \\ x";
-        QVERIFY(!makeLoginItemService(app)->registerItem());
-        // Inside the quotes, a backslash goes before each double quote, backtick, dollar and backslash.
-        const QByteArray exec =
-            "\nExec=\"" + m_home.path().toUtf8() + "/my \\\"app\\\" \\$HOME \\`id\\` \\\\ x\"\n";
-        const QString entry = m_home.configHome() + "/autostart/skerrin.desktop";
-        QFile file(entry);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
-        QVERIFY2(text.contains(exec), text);
-        QVERIFY(makeModel()->launchAtLoginEnabled());
-        QVERIFY(writeFile(entry, text + "Hidden=true\n")); // switched off in the desktop's settings
-        QVERIFY(!makeModel()->launchAtLoginEnabled());
-    }
-
     void derivedTexts() {
         // Icon, primary action and install button, as the panel shows them.
         const auto shown = [](const Model& m) {

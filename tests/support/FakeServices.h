@@ -15,6 +15,9 @@ struct FakeDesktop {
     QString shortVersion = QStringLiteral("1.2.0");
     QString buildNumber = QStringLiteral("45");
     QString removableRoot{}; // it and everything below it sit on a removable volume
+    // What was put on the clipboard and which URLs were opened, in order.
+    std::shared_ptr<QStringList> copied = std::make_shared<QStringList>();
+    std::shared_ptr<QList<QUrl>> opened = std::make_shared<QList<QUrl>>();
 };
 
 class FakeAppInfo final : public AppInfo {
@@ -60,13 +63,17 @@ private:
     QString m_removable;
 };
 
-// The real settings store and autostart entry (under the temporary home), fakes for the rest.
+// The real settings store, autostart entry (under the temporary home) and terminal launcher ($TERMINAL
+// and PATH choose it), fakes for the rest.
 inline PlatformServices makeTestServices(const FakeDesktop& desktop = {}) {
     PlatformServices services;
     services.settings = makeSettingsStore();
     services.loginItem = makeLoginItemService(QStringLiteral("/opt/skerrin/skerrin"));
     services.volumes = std::make_unique<FakeVolumes>(desktop.removableRoot);
     services.appInfo = std::make_unique<FakeAppInfo>(desktop);
+    services.openInTerminal = makeTerminalLauncher();
+    services.copyToClipboard = [copied = desktop.copied](const QString& text) { copied->append(text); };
+    services.openUrl = [opened = desktop.opened](const QUrl& url) { return opened->append(url), true; };
     return services;
 }
 

@@ -16,6 +16,10 @@ public:
     ModelSeed& pairingSession(PairingSessionState value) {
         return m.setPairingSession(std::move(value)), *this;
     }
+    ModelSeed& platformSummaries(QString phone, QString pairing) {
+        return m.setCurrentPhoneSummary(std::move(phone)), m.setCurrentPairingSummary(std::move(pairing)),
+               *this;
+    }
 
 private:
     ConnectorMenuBarModel& m;

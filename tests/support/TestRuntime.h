@@ -17,6 +17,12 @@ inline bool writeFile(const QString& path, const QByteArray& content, bool execu
            (!executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
 }
 
+// The whole file; empty when it cannot be read.
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A bash script at `path` with the given body after the shebang line.
 inline bool writeScript(const QString& path, const QByteArray& body) {
     return writeFile(path, "#!/bin/bash\n" + body + '\n', true);

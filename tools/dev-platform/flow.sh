@@ -97,9 +97,3 @@ flow_session_value() {
   node -e 'const s = require(process.argv[1]); console.log(s[process.argv[2]] ?? "")' \
     "$RUNTIME_ROOT/state/pairing/desktop_pairing_session.json" "$1" </dev/null
 }
-
-# stand-ins for Skerrin's desktop setup, doctor, unpair and uninstall.
-flow_setup() { flow_runtime_script deploy/agent/install.sh --target desktop; }
-flow_doctor() { flow_runtime_script deploy/agent/doctor.sh; }
-flow_unpair() { flow_runtime_script deploy/agent/unpair.sh; }
-flow_uninstall() { flow_runtime_script deploy/agent/uninstall.sh --remove-app-bundle "$SKERRIN"; }

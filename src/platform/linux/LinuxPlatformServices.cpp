@@ -4,14 +4,28 @@
 #include <QCoreApplication>
 
 namespace skerrin {
+namespace {
 
-// Linux: Qt's settings and application facts, XDG autostart, volumes from /sys and QStorageInfo.
+// The file that started Skerrin: an AppImage runs from a temporary mount, so it is the image
+// itself that must start at login, and that an uninstall names.
+QString runningExecutable() {
+    const QString appImage = qEnvironmentVariable("APPIMAGE");
+    return appImage.isEmpty() ? QCoreApplication::applicationFilePath() : appImage;
+}
+
+} // namespace
+
+// Linux: Qt's settings, application facts, clipboard and desktop services, XDG autostart, volumes
+// from /sys and QStorageInfo, the first terminal emulator found.
 PlatformServices makePlatformServices() {
     PlatformServices services;
     services.settings = makeSettingsStore();
-    services.loginItem = makeLoginItemService(QCoreApplication::applicationFilePath());
+    services.loginItem = makeLoginItemService(runningExecutable());
     services.volumes = makeVolumeAccess();
-    services.appInfo = makeAppInfo();
+    services.appInfo = makeAppInfo(runningExecutable());
+    services.openInTerminal = makeTerminalLauncher();
+    services.copyToClipboard = makeClipboard();
+    services.openUrl = makeUrlOpener();
     return services;
 }
 

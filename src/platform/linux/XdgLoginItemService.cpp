@@ -62,16 +62,33 @@ private:
                QStringLiteral("/autostart/skerrin.desktop");
     }
 
-    // The Exec key's quoting rules: double quotes around, and \ " ` $ escaped inside.
+    // The Exec value is read in two passes: first as a string value (\\ \n \t \r \s escapes),
+    // then as a command line, where a quoted argument needs \ before " ` $ and \. So a backslash
+    // in the path ends up as four, and a percent sign, a field code's start, as two.
     static QString quotedExec(const QString& path) {
-        QString escaped;
+        QString quoted;
         for (const QChar c : path) {
             if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
                 c == QLatin1Char('\\'))
-                escaped += QLatin1Char('\\');
-            escaped += c;
+                quoted += QLatin1Char('\\');
+            quoted += c;
         }
-        return QLatin1Char('"') + escaped + QLatin1Char('"');
+        QString value;
+        for (const QChar c : QLatin1Char('"') + quoted + QLatin1Char('"')) {
+            if (c == QLatin1Char('\\'))
+                value += QLatin1String("\\\\");
+            else if (c == QLatin1Char('\n'))
+                value += QLatin1String("\\n"); // a raw line break would end the entry's line
+            else if (c == QLatin1Char('\t'))
+                value += QLatin1String("\\t");
+            else if (c == QLatin1Char('\r'))
+                value += QLatin1String("\\r");
+            else if (c == QLatin1Char('%'))
+                value += QLatin1String("%%");
+            else
+                value += c;
+        }
+        return value;
     }
 
     QString m_executable;

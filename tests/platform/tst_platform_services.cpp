@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#include "platform/LoginItemService.h"
+#include "platform/TerminalLauncher.h"
+#include "support/TestRuntime.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+
+using namespace skerrin;
+using namespace skerrin::test;
+
+// The terminal launcher and its texts, and the autostart entry as the desktop reads it.
+class TestPlatformServices : public QObject {
+    Q_OBJECT
+    TemporaryHome m_home;
+
+private slots:
+    void terminalTexts() {
+        QCOMPARE(terminalAppleScript("cd 'O'\\''Brien' && say \"hi\" \\\""),
+                 "tell application \"Terminal\"\n    activate\n"
+                 "    do script \"cd 'O'\\\\''Brien' && say \\\"hi\\\" \\\\\\\"\"\nend tell");
+        QProcess shell; // the window stays until Enter is pressed
+        shell.start("/bin/bash", {"-c", keptOpenScript("echo ran")});
+        QVERIFY(!shell.waitForFinished(300) && shell.write("\n") == 1 && shell.waitForFinished(5000));
+        QCOMPARE(shell.readAllStandardOutput(), "ran\n\n");
+    }
+    void terminalChainOrderAndForms() {
+        const QString bin = m_home.path() + "/bin", log = m_home.path() + "/terminal.log";
+        const QStringList chain{"my-term -e",        "x-terminal-emulator -e",
+                                "gnome-terminal --", "konsole -e",
+                                "xfce4-terminal -x", "kitty",
+                                "alacritty -e",      "foot",
+                                "xterm -e"};
+        // Each records how it was called, runs bash's part, and stays a while as a window would.
+        for (const QString& terminal : chain)
+            writeScript(bin + '/' + terminal.section(' ', 0, 0),
+                        "a=(\"$@\"); echo \"${0##*/} ${a[*]:0:$#-1}\" > '" + log.toUtf8() +
+                            "'\n\"${@: -3}\" </dev/null >> '" + log.toUtf8() + "'\n/bin/sleep 5");
+        const ScopedEnv path("PATH", bin.toUtf8()), terminalVariable("TERMINAL", (bin + "/my-term").toUtf8());
+        const TerminalLauncher launch = makeTerminalLauncher();
+        for (const QString& expected : chain) { // each is used once those before it are gone
+            QFile::remove(log);
+            QElapsedTimer timer;
+            timer.start();
+            QVERIFY(!launch("echo ran") && timer.elapsed() < 3000);
+            QVERIFY(QTest::qWaitFor([&] { return readFile(log).endsWith("ran\n\n"); }, 5000));
+            QCOMPARE(readFile(log), expected + " /bin/bash -lc\nran\n\n");
+            QFile::remove(bin + '/' + expected.section(' ', 0, 0));
+        }
+        QCOMPARE(launch("true").value_or(Error{}).description(), "Failed to open Terminal.");
+        writeFile(bin + "/xterm", "#!/no/such/interpreter\n", true); // found, but cannot start
+        QVERIFY(launch("true").value_or(Error{}).description().contains("No such file"));
+    }
+    void autostartEntryStartsThisExecutable_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("shell characters") << "my \"app\" $HOME `id` 'x'";
+        QTest::newRow("backslashes") << "a\\\\b \\\" \\$ c\\";
+        QTest::newRow("line break, tab, non-ASCII") << "a\nb\tc ü 运行";
+    }
+    void autostartEntryStartsThisExecutable() {
+        QFETCH(QString, name);
+        const QString app = m_home.path() + "/apps/" + name, ran = m_home.path() + "/ran";
+        QFile::remove(ran);
+        QVERIFY(writeScript(app, "printf %s \"$0\" > '" + ran.toUtf8() + "'"));
+        const auto loginItem = makeLoginItemService(app);
+        QVERIFY(!loginItem->registerItem() && loginItem->status() == LoginItemStatus::enabled);
+        // The desktop's own reader of the entry starts it.
+        const QString entry = m_home.configHome() + "/autostart/skerrin.desktop";
+        QCOMPARE(QProcess::execute("gio", {"launch", entry}), 0);
+        QVERIFY(QTest::qWaitFor([&] { return readFile(ran) == app.toUtf8(); }, 5000));
+        QVERIFY(
+            writeFile(entry, readFile(entry) + "Hidden=true\n")); // switched off in the desktop's settings
+        QCOMPARE(loginItem->status(), LoginItemStatus::notRegistered);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlatformServices)
+#include "tst_platform_services.moc"
