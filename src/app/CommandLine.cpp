@@ -63,6 +63,14 @@ QJsonValue pairingJson(const std::optional<PairingSessionState>& session) {
                        {QStringLiteral("qrPath"), session->qrPath}};
 }
 
+QJsonValue progressJson(const std::optional<TransferProgress>& progress) {
+    if (!progress)
+        return QJsonValue::Null;
+    return QJsonObject{
+        {QStringLiteral("received"), progress->received},
+        {QStringLiteral("total"), progress->total ? QJsonValue(*progress->total) : QJsonValue()}};
+}
+
 QCoro::Task<> waitForFirstPass(ConnectorMenuBarModel& model) {
     if (!model.hasFinishedFirstRefreshPass())
         co_await qCoro(&model, &ConnectorMenuBarModel::firstRefreshPassFinished);
@@ -261,6 +269,8 @@ QJsonObject modelSnapshot(const ConnectorMenuBarModel& model) {
         {QStringLiteral("primaryActionTitle"), model.primaryActionTitle()},
         {QStringLiteral("primaryActionSubtitle"), model.primaryActionSubtitle()},
         {QStringLiteral("isPairingConfigured"), model.isPairingConfigured()},
+        {QStringLiteral("canCancelCurrentAction"), model.canCancelCurrentAction()},
+        {QStringLiteral("downloadProgress"), progressJson(model.downloadProgress())},
     };
 }
 

@@ -8,7 +8,10 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+
 using namespace skerrin::test;
+using namespace std::chrono_literals;
 
 const QByteArray kToken = "sentinel-cli-relay-token";
 
@@ -20,8 +23,7 @@ class TestCommandLine : public QObject {
     QByteArray m_printed; // everything any run printed
     QString m_runtime;    // a runtime whose connector must be stopped, whatever failed
 
-    // The exit code (-1 after a crash or a hang) and standard output; m_printed gets both streams.
-    std::pair<int, QByteArray> run(const QStringList& arguments) {
+    QProcessEnvironment environment() const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("LANGUAGE");
         environment.remove("LC_ALL");
@@ -30,8 +32,14 @@ class TestCommandLine : public QObject {
         environment.insert("XDG_CONFIG_HOME", m_home->filePath("config"));
         environment.insert("SKERRIN_PLATFORM_BASE_URL", m_platform.baseUrl());
         environment.insert("SKERRIN_CHATGPT_URL", m_platform.url("/chat"));
+        environment.insert("SKERRIN_MANIFEST_URL", m_platform.url("/manifest"));
+        environment.insert("TMPDIR", m_home->path());
+        return environment;
+    }
+    // The exit code (-1 after a crash or a hang) and standard output; m_printed gets both streams.
+    std::pair<int, QByteArray> run(const QStringList& arguments) {
         QProcess process;
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(environment());
         process.start(SKERRIN_BINARY, arguments);
         const bool exited = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
         const QByteArray out = process.readAllStandardOutput();
@@ -88,6 +96,24 @@ private slots:
         withToken.removeDuplicates();
         QCOMPARE(withToken, QStringList{"GET /v1/desktop/runtime/status Bearer " + kToken});
         QVERIFY2(!m_printed.contains(kToken), m_printed.constData());
+    }
+    void interruptedInstallIsCancelled() {
+        m_platform.setResponse("/manifest",
+                               {.body = "{\"tarball_url\":\"" + m_platform.url("/rt").toUtf8() + "\"}"});
+        m_platform.setResponse("/rt", {.body = QByteArray(4096, 'x'), .trickle = 10ms});
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(SKERRIN_BINARY, {"install", "--json"});
+        QVERIFY(QTest::qWaitFor([&] { return m_platform.requests().contains("GET /rt"); }, 20000));
+        QTest::qWait(300);
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 130);
+        const QJsonObject state = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        QCOMPARE(state.value("transientMessage").toString(), "Action cancelled.");
+        // Neither the partial archive nor a staging folder stays behind.
+        QCOMPARE(QDir(m_home->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(!QFile::exists(m_home->filePath(".brevant")));
     }
 };
 
