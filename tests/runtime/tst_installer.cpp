@@ -6,7 +6,6 @@
 #include "support/TestRuntime.h"
 
 #include <QCryptographicHash>
-#include <QDirIterator>
 #include <QProcess>
 #include <QTest>
 
@@ -17,172 +16,145 @@ using Model = ConnectorMenuBarModel;
 
 const QString kFormat = "The data couldn’t be read because it isn’t in the correct format.";
 
-// Every path under `root` with its content or link target: equal prints mean nothing changed.
-QByteArray folderPrint(const QString& root) {
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        QFile file(info.filePath());
-        const QByteArray content = info.isSymLink() ? info.symLinkTarget().toUtf8()
-                                   : info.isFile() && file.open(QIODevice::ReadOnly) ? file.readAll()
-                                                                                     : "dir";
-        entries << info.filePath() + '=' +
-                       QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
-    }
-    entries.sort();
-    return entries.join('\n').toUtf8();
-}
-
 // The installer against a loopback platform serving archives the test builds with tar. Before
 // each case a broken runtime holding a relay token sits at the standard root.
 class TestInstaller : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
     std::optional<LoopbackServer> m_server;
-    QString m_src, m_outside, m_tmp;
 
-    QByteArray tarGz(const QString& script) {
+    QString at(const char* name) const { return m_home.path() + '/' + name; }
+    // Standard output of a bash script run in src/, with $1 = src and $2 = outside.
+    QByteArray bash(const QString& script) const {
         QProcess bash;
-        bash.setWorkingDirectory(m_src);
-        bash.start("/bin/bash", {"-ec", script + " && cat archive.tar.gz", "bash", m_src, m_outside});
+        bash.setWorkingDirectory(at("src"));
+        bash.start("/bin/bash", {"-ec", script, "bash", at("src"), at("outside")});
         bash.waitForFinished(10000);
         return bash.readAllStandardOutput();
     }
-    std::unique_ptr<Model> makeModel() {
-        return std::make_unique<Model>(makeTestServices(), ModelOptions{30s, 60s, 300ms});
+    // Every path below the folder with its link target, and every file's digest.
+    QByteArray print(const QString& folder) const {
+        return bash("cd '" + folder +
+                    "'; find . -printf '%p %l\\n' | sort; find . -type f -exec sha256sum {} +");
     }
-    static void finish(Model& model) { QCoro::waitFor(model.cancelRefreshLoop()); }
     QStringList leftovers() const { // staging folders, temporary archives
         return QDir(Model::standardInstallRoot())
                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) +
-               QDir(m_tmp).entryList(QDir::Files);
+               QDir(at("tmp")).entryList(QDir::Files);
+    }
+    QCoro::Task<> install(Model& model) {
+        co_await model.installStandardRuntime();
+        co_await model.cancelRefreshLoop(); // every coroutine ends before the model
     }
 
 private slots:
     void init() {
         m_home.empty();
         m_server.emplace();
-        m_src = m_home.path() + "/src", m_outside = m_home.path() + "/outside",
-        m_tmp = m_home.path() + "/tmp";
-        QDir().mkpath(m_outside);
-        QDir().mkpath(m_tmp);
-        qputenv("TMPDIR", m_tmp.toUtf8());
-        qputenv("SKERRIN_MANIFEST_URL", m_server->url("/manifest.json").toUtf8());
+        QDir().mkpath(at("outside"));
+        QDir().mkpath(at("tmp"));
+        qputenv("TMPDIR", at("tmp").toUtf8());
+        qputenv("SKERRIN_MANIFEST_URL", m_server->url("/manifest").toUtf8());
         qputenv("SKERRIN_CHATGPT_URL", m_server->url("/chat").toUtf8());
-        TestRuntime(m_src + "/brevant-runtime");
-        writeFile(m_src + "/extra.txt", "beside");
+        TestRuntime(at("src/brevant-runtime"));
+        writeFile(at("src/extra.txt"), "beside");
         TestRuntime broken(Model::standardRuntimeRoot());
         broken.setEnv("RELAY_TOKEN=keep-me\n");
         QFile::remove(runtimePath(broken.root(), RuntimeLayout::connectorProgram));
     }
     void install_data() {
-        QTest::addColumn<QByteArray>("manifest"); // URL: the archive's address; DIGEST, digest: its digest
-        QTest::addColumn<QString>("archive");     // how the archive is made
-        QTest::addColumn<QString>("message");     // how the message starts; empty: installed
+        QTest::addColumn<QString>("manifest"); // URL: the archive's address; DIGEST, digest: its digest
+        QTest::addColumn<QString>("archive");  // the script that makes archive.tar.gz
+        QTest::addColumn<QString>("message");  // how the message starts; empty: installed
+        const auto row = [](const char* name, QString manifest, QString archive, QString message) {
+            QTest::newRow(name) << manifest << archive << message;
+        };
+        const QString good = R"({"tarball_url":"URL","sha256_tar_gz":"DIGEST","size":1})";
         const QString runtime = "tar -czf archive.tar.gz brevant-runtime extra.txt";
-        const QByteArray good = R"({"tarball_url":"URL","sha256_tar_gz":"DIGEST","size":1})";
-        QTest::newRow("upper-case digest") << good << runtime << "";
-        QTest::newRow("null digest") << QByteArray(R"({"tarball_url":"URL","sha256_tar_gz":null})") << runtime
-                                     << "";
-        QTest::newRow("digest with a line break")
-            << QByteArray(R"({"tarball_url":"URL","sha256_tar_gz":"digest\n"})") << runtime
-            << "Runtime checksum mismatch.";
-        QTest::newRow("HTML error page") << QByteArray("<html>500</html>") << runtime << kFormat;
-        QTest::newRow("no tarball_url") << QByteArray(R"({"sha256_tar_gz":"sha"})") << runtime
-                                        << "The data couldn’t be read because it is missing.";
-        QTest::newRow("tarball_url a number") << QByteArray(R"({"tarball_url":7})") << runtime << kFormat;
-        QTest::newRow("digest a number")
-            << QByteArray(R"({"tarball_url":"URL","sha256_tar_gz":1})") << runtime << kFormat;
-        QTest::newRow("tarball_url not a URL") << QByteArray(R"({"tarball_url":"not a url"})") << runtime
-                                               << "Runtime manifest did not include a valid tarball URL.";
-        QTest::newRow("10 MB manifest")
-            << QByteArray(10 << 20, ' ') << runtime << "The response is too large.";
-        QTest::newRow("not gzip") << good << "echo plain > archive.tar.gz"
-                                  << "gzip: stdin: not in gzip format";
-        QTest::newRow("another top folder")
-            << good << "tar -czf archive.tar.gz --transform s,^brevant-runtime,other, brevant-runtime"
-            << "Runtime extracted, but the folder layout is invalid.";
+        row("upper-case digest", good, runtime, "");
+        row("null digest", R"({"tarball_url":"URL","sha256_tar_gz":null})", runtime, "");
+        row("digest with a line break", R"({"tarball_url":"URL","sha256_tar_gz":"digest\n"})", runtime,
+            "Runtime checksum mismatch.");
+        row("HTML error page", "<html>500</html>", runtime, kFormat);
+        row("no tarball_url", R"({"sha256_tar_gz":"d"})", runtime,
+            "The data couldn’t be read because it is missing.");
+        row("tarball_url a number", R"({"tarball_url":7})", runtime, kFormat);
+        row("digest a number", R"({"tarball_url":"URL","sha256_tar_gz":1})", runtime, kFormat);
+        row("tarball_url not a URL", R"({"tarball_url":"not a url"})", runtime,
+            "Runtime manifest did not include a valid tarball URL.");
+        row("10 MB manifest", QString(10 << 20, ' '), runtime, "The response is too large.");
+        row("not gzip", good, "echo plain > archive.tar.gz", "gzip: stdin: not in gzip format");
+        row("another top folder", good,
+            "tar -czf archive.tar.gz --transform s,^brevant-runtime,other, brevant-runtime",
+            "Runtime extracted, but the folder layout is invalid.");
         // Through a symlink to $2, an absolute name under $2, and a name climbing out with "..".
-        QTest::newRow("escaping members")
-            << good
-            << "mkdir -p trav/brevant-runtime a/b; ln -s \"$2\" trav/brevant-runtime/link;"
-               "echo 1 > evil1; echo 2 > evil2; echo 3 > evil3;"
-               "tar -czPf archive.tar.gz --transform \"s,^evil1$,brevant-runtime/link/evil1,\""
-               " --transform \"s,^/.*/evil3$,$2/abs,\" brevant-runtime -C trav brevant-runtime/link"
-               " -C \"$1\" evil1 \"$1/evil3\" -C a/b ../../evil2 || true"
-            << "/usr/bin/tar: ";
-        QTest::newRow("silent server") << good << "silent"
-                                       << "The request timed out.";
+        row("escaping members", good,
+            "mkdir -p trav/brevant-runtime a/b; ln -s \"$2\" trav/brevant-runtime/link; echo > evil1;"
+            "echo > evil2; echo > evil3; tar -czPf archive.tar.gz --transform "
+            "\"s,^evil1$,brevant-runtime/link/evil1,\""
+            " --transform \"s,^/.*/evil3$,$2/abs,\" brevant-runtime -C trav brevant-runtime/link"
+            " -C \"$1\" evil1 \"$1/evil3\" -C a/b ../../evil2 || true",
+            "/usr/bin/tar: ");
+        row("silent server", good, "", "The request timed out.");
     }
     void install() {
-        QFETCH(QByteArray, manifest);
+        QFETCH(QString, manifest);
         QFETCH(QString, archive);
         QFETCH(QString, message);
-        const QByteArray bytes = archive == "silent" ? QByteArray() : tarGz(archive);
-        const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-        manifest.replace("URL", m_server->url("/rt.tar.gz").toUtf8())
+        const QByteArray bytes = archive.isEmpty() ? QByteArray() : bash(archive + "; cat archive.tar.gz");
+        const QString digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+        manifest.replace("URL", m_server->url("/rt"))
             .replace("DIGEST", digest.toUpper())
             .replace("digest", digest);
-        m_server->setResponse("/manifest.json",
-                              {.status = manifest.startsWith('<') ? 500 : 200, .body = manifest});
-        m_server->setResponse("/rt.tar.gz", {.body = bytes, .delay = archive == "silent" ? 5s : 0ms});
+        m_server->setResponse("/manifest",
+                              {.status = manifest.startsWith('<') ? 500 : 200, .body = manifest.toUtf8()});
+        m_server->setResponse("/rt", {.body = bytes, .delay = archive.isEmpty() ? 5s : 0ms});
         const QString standard = Model::standardRuntimeRoot();
-        const QByteArray before = folderPrint(standard);
-        auto model = makeModel();
-        QCoro::waitFor(model->installStandardRuntime());
-        QVERIFY(!model->isBusy() && !model->canCancelCurrentAction() && !model->downloadProgress());
-        const QString shown = model->transientMessage().value_or("");
-        QCOMPARE(model->latestActionOutput(), message.isEmpty() ? "Runtime installed to " + standard : shown);
+        const QByteArray before = print(standard);
+        Model model(makeTestServices(), ModelOptions{30s, 60s, 300ms});
+        QCoro::waitFor(install(model));
+        QVERIFY(!model.isBusy() && !model.canCancelCurrentAction() && !model.downloadProgress());
+        const QString shown = model.transientMessage().value_or("");
+        QCOMPARE(model.latestActionOutput(), message.isEmpty() ? "Runtime installed to " + standard : shown);
         QVERIFY2(message.isEmpty() ? shown == "Desktop runtime installed."
                                    : shown.trimmed().startsWith(message),
                  qPrintable(shown));
-        QCOMPARE(model->runtimeRoot(), message.isEmpty() ? standard : "");
-        QCOMPARE(folderPrint(m_outside), QByteArray()); // nothing written outside the install root
-        QVERIFY(!QFile::exists(m_home.path() + "/evil2") &&
-                !QFile::exists(m_home.path() + "/.brevant/evil2"));
-        if (message.isEmpty()) {
-            QCOMPARE(QFile(standard + "/config/.env").exists(), false); // replaced by the archive's
+        QCOMPARE(model.runtimeRoot(), message.isEmpty() ? standard : "");
+        QCOMPARE(print(at("outside")), ". \n"); // nothing written outside the install root
+        QVERIFY(!QFile::exists(at("evil2")) && !QFile::exists(at(".brevant/evil2")));
+        if (message.isEmpty())
             QCOMPARE(leftovers(), QStringList({"brevant-runtime", "extra.txt"}));
-        } else { // the broken runtime, its token included, is exactly as it was
-            QCOMPARE(folderPrint(standard), before);
-            QVERIFY(leftovers().filter("staging").isEmpty());
-        }
-        finish(*model);
+        else // the broken runtime, its token included, is exactly as it was
+            QCOMPARE(print(standard), before);
+        QVERIFY(leftovers().filter("staging").isEmpty());
     }
     void alreadyInstalled() {
         TestRuntime standard(Model::standardRuntimeRoot());
-        auto model = makeModel();
-        const TestRuntime other(m_home.path() + "/other");
-        model->updateRuntimeRoot(other.root(), std::nullopt);
-        QCoro::waitFor(model->installStandardRuntime());
-        QCOMPARE(model->transientMessage().value_or(""), "Standard runtime is already installed.");
-        QCOMPARE(model->latestActionOutput(), "No setup action run yet.");
+        Model model(makeTestServices());
+        model.updateRuntimeRoot(TestRuntime(at("other")).root(), std::nullopt);
+        QCoro::waitFor(install(model));
+        QCOMPARE(model.transientMessage().value_or(""), "Standard runtime is already installed.");
+        QCOMPARE(model.latestActionOutput(), "No setup action run yet.");
         QCOMPARE(makeSettingsStore()->string(SettingsKey::runtimeRoot), standard.root());
         QVERIFY(m_server->requests().filter("manifest").isEmpty());
-        finish(*model);
     }
-    void cancelledDownload() {
-        const QByteArray bytes = tarGz("tar -czf archive.tar.gz brevant-runtime");
-        m_server->setResponse("/manifest.json",
+    void progressThenCancel() {
+        m_server->setResponse("/manifest",
                               {.body = "{\"tarball_url\":\"" + m_server->url("/rt").toUtf8() + "\"}"});
-        m_server->setResponse("/rt", {.body = bytes, .trickle = 5ms});
-        const QByteArray before = folderPrint(Model::standardRuntimeRoot());
-        auto model = makeModel();
-        model->setLanguage(AppLanguage::chinese);
-        QCoro::Task<> install = model->installStandardRuntime();
+        m_server->setResponse("/rt", {.body = QByteArray(4096, 'x'), .trickle = 5ms});
+        const QByteArray before = print(Model::standardRuntimeRoot());
+        Model model(makeTestServices());
+        model.setLanguage(AppLanguage::chinese);
+        QCoro::Task<> installing = install(model);
         QVERIFY(QTest::qWaitFor(
-            [&] { return model->downloadProgress().value_or(TransferProgress{}).received > 2; }));
-        QVERIFY(model->canCancelCurrentAction());
-        model->cancelCurrentAction();
-        QCoro::waitFor(install);
-        QCOMPARE(model->transientMessage().value_or("") + '|' + model->latestActionOutput(),
+            [&] { return model.downloadProgress().value_or(TransferProgress{}).received > 2; }));
+        QVERIFY(model.canCancelCurrentAction());
+        model.cancelCurrentAction();
+        QCoro::waitFor(installing);
+        QCOMPARE(model.transientMessage().value_or("") + '|' + model.latestActionOutput(),
                  "操作已取消。|操作已取消。");
-        QVERIFY(!model->isBusy() && !model->canCancelCurrentAction());
-        QCOMPARE(folderPrint(Model::standardRuntimeRoot()), before);
+        QCOMPARE(print(Model::standardRuntimeRoot()), before);
         QCOMPARE(leftovers(), QStringList({"brevant-runtime"})); // the partial archive is gone
-        finish(*model);
     }
 };
 
