@@ -254,7 +254,9 @@ Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::t
 
     bool exited = false;
     bool cancelSeen = false;
-    std::optional<Clock::time_point> killAt;
+    // When the cancelled group gets SIGKILL; max() while none is due. (Not an optional: GCC 12 at -O2
+    // warns that one may be read uninitialized.)
+    Clock::time_point killAt = Clock::time_point::max();
     std::optional<int> waitStatus;
     const auto anyOpen = [&] {
         return std::any_of(streams.begin(), streams.end(), [](const Stream& s) { return s.fd->valid(); });
@@ -274,11 +276,11 @@ Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::t
         if (pidfd.valid())
             fds.push_back({pidfd.get(), POLLIN, 0});
         int timeout = pidfd.valid() ? -1 : kExitPollInterval;
-        if (killAt) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*killAt - Clock::now());
+        if (killAt != Clock::time_point::max()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(killAt - Clock::now());
             if (left.count() <= 0) {
                 ::killpg(pid, SIGKILL);
-                killAt.reset();
+                killAt = Clock::time_point::max();
                 continue;
             }
             timeout = timeout < 0 ? int(left.count()) : std::min<int>(timeout, int(left.count()));
