@@ -32,10 +32,11 @@ struct CommandSpec {
 };
 
 constexpr CommandSpec kCommands[] = {
-    {"state", false},  {"use-folder", true}, {"language", true},     {"refresh", false},
-    {"start", false},  {"stop", false},      {"keep-online", false}, {"advanced", false},
-    {"setup", false},  {"doctor", false},    {"codex-login", false}, {"launch-at-login", true},
-    {"unpair", false}, {"uninstall", false},
+    {"state", false},   {"use-folder", true}, {"language", true},        {"refresh", false},
+    {"start", false},   {"stop", false},      {"keep-online", false},    {"advanced", false},
+    {"install", false}, {"pair", false},      {"finish-pairing", false}, {"primary", false},
+    {"setup", false},   {"doctor", false},    {"codex-login", false},    {"launch-at-login", true},
+    {"unpair", false},  {"uninstall", false},
 };
 
 QJsonValue optionalText(const std::optional<QString>& text) {
@@ -64,6 +65,14 @@ QJsonValue pairingJson(const std::optional<PairingSessionState>& session) {
                        {QStringLiteral("qrPath"), session->qrPath}};
 }
 
+QJsonValue progressJson(const std::optional<TransferProgress>& progress) {
+    if (!progress)
+        return QJsonValue::Null;
+    return QJsonObject{
+        {QStringLiteral("received"), progress->received},
+        {QStringLiteral("total"), progress->total ? QJsonValue(*progress->total) : QJsonValue()}};
+}
+
 QCoro::Task<> waitForFirstPass(ConnectorMenuBarModel& model) {
     if (!model.hasFinishedFirstRefreshPass())
         co_await qCoro(&model, &ConnectorMenuBarModel::firstRefreshPassFinished);
@@ -86,6 +95,14 @@ QCoro::Task<> runModelOperation(ConnectorMenuBarModel& model, const Command& com
     } else if (command.name == QLatin1String("advanced")) {
         co_await model.loadDeepSetupChecksIfNeeded();
         co_await model.refreshConnectivityChecks(true);
+    } else if (command.name == QLatin1String("install")) {
+        co_await model.installStandardRuntime();
+    } else if (command.name == QLatin1String("pair")) {
+        co_await model.startPairing();
+    } else if (command.name == QLatin1String("finish-pairing")) {
+        co_await model.waitForPairingConfirmation();
+    } else if (command.name == QLatin1String("primary")) {
+        co_await model.performPrimaryAction();
     } else if (command.name == QLatin1String("setup")) {
         co_await model.runDesktopSetup();
     } else if (command.name == QLatin1String("doctor")) {
@@ -166,8 +183,10 @@ void forwardSignal(int signal) {
 
 // SIGINT and SIGTERM end the runs that may be ended (the status script, the Codex probe), let the
 // start and stop scripts finish, so that the service they launch survives, then print the state
-// and exit with 128 + the signal's number. A second signal exits at once.
-void handleInterruptions(const ConnectorMenuBarModel& model, const Command& command) {
+// and exit with 128 + the signal's number. A cancellable action (pairing, install) is cancelled and
+// runs to its end, refreshes included, so the state shows "Action cancelled.". A second signal
+// exits at once.
+void handleInterruptions(ConnectorMenuBarModel& model, const Command& command) {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     auto* notifier =
@@ -181,6 +200,10 @@ void handleInterruptions(const ConnectorMenuBarModel& model, const Command& comm
             std::_Exit(exitStatus);
         g_interruption = number;
         endLimitedRuns();
+        if (model.canCancelCurrentAction()) {
+            model.cancelCurrentAction();
+            return; // runCommand prints the state and exits with 128 + the signal's number
+        }
         auto* settle = new QTimer(notifier);
         QObject::connect(settle, &QTimer::timeout, settle, [&model, command, exitStatus] {
             if (runsWithoutLimitInFlight() > 0)
@@ -251,6 +274,10 @@ QString usageText() {
                           "  stop                stop the desktop service\n"
                           "  keep-online         make sure the desktop service is online\n"
                           "  advanced            load the deep setup checks and connectivity checks\n"
+                          "  install             install the standard runtime from the platform\n"
+                          "  pair                start pairing: a setup code and QR code for the phone\n"
+                          "  finish-pairing      wait until the phone has confirmed the pairing\n"
+                          "  primary             take the next step: install, pair, keep online or refresh\n"
                           "  setup               run the runtime's desktop setup\n"
                           "  doctor              run the runtime's doctor checks\n"
                           "  codex-login         open a terminal that signs Codex in (device login)\n"
@@ -288,6 +315,8 @@ QJsonObject modelSnapshot(const ConnectorMenuBarModel& model) {
         {QStringLiteral("primaryActionTitle"), model.primaryActionTitle()},
         {QStringLiteral("primaryActionSubtitle"), model.primaryActionSubtitle()},
         {QStringLiteral("isPairingConfigured"), model.isPairingConfigured()},
+        {QStringLiteral("canCancelCurrentAction"), model.canCancelCurrentAction()},
+        {QStringLiteral("downloadProgress"), progressJson(model.downloadProgress())},
     };
 }
 
@@ -328,9 +357,36 @@ QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead, bool o
     return text;
 }
 
+// On a terminal, the archive download's progress on standard error, one line rewritten in place.
+void showDownloadProgress(const ConnectorMenuBarModel& model) {
+    if (::isatty(STDERR_FILENO) != 1)
+        return;
+    auto* timer = new QTimer(QCoreApplication::instance());
+    QObject::connect(timer, &QTimer::timeout, timer, [&model, shown = false]() mutable {
+        const std::optional<TransferProgress>& progress = model.downloadProgress();
+        if (!progress) {
+            if (shown)
+                std::fputs("\n", stderr);
+            shown = false;
+            return;
+        }
+        const double mib = double(progress->received) / (1024 * 1024);
+        if (progress->total && *progress->total > 0)
+            std::fprintf(stderr, "\rDownloading runtime: %.1f of %.1f MiB (%d%%)", mib,
+                         double(*progress->total) / (1024 * 1024),
+                         int(100 * progress->received / *progress->total));
+        else
+            std::fprintf(stderr, "\rDownloading runtime: %.1f MiB", mib);
+        shown = true;
+    });
+    timer->start(200);
+}
+
 int runHeadless(const Command& command) {
     ConnectorMenuBarModel model(makePlatformServices());
     handleInterruptions(model, command);
+    if (command.name == QLatin1String("install") || command.name == QLatin1String("primary"))
+        showDownloadProgress(model);
     QCoro::Task<int> task = runCommand(model, command);
     int status = 0;
     task.then([&status, &model](int result) {

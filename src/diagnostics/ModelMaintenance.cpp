@@ -9,10 +9,11 @@
 namespace skerrin {
 namespace {
 
-ConnectorMenuBarModel::Operation scriptOperation(QString relativePath, QStringList arguments) {
-    return [relativePath, arguments](QString root) -> QCoro::Task<Result<QString>> {
+// Setup and doctor may wait on the network or on the user's tools: a person can cancel them.
+AgentOperation cancellableScript(QString relativePath, QStringList arguments) {
+    return [relativePath, arguments](QString root, CancelHandle cancel) -> QCoro::Task<Result<QString>> {
         const QString script = runtimePath(root, relativePath);
-        QCoro::Task<Result<QString>> run = runShellScript(script, arguments, root);
+        QCoro::Task<Result<QString>> run = runShellScript(script, arguments, root, std::move(cancel));
         co_return co_await std::move(run);
     };
 }
@@ -24,7 +25,7 @@ QCoro::Task<> ConnectorMenuBarModel::runDesktopSetup() {
         ui(QStringLiteral("Desktop setup completed."), QStringLiteral("桌面初始化完成。")),
         ui(QStringLiteral("Desktop setup finished."), QStringLiteral("桌面初始化已完成。")),
         ui(QStringLiteral("Running desktop setup..."), QStringLiteral("正在执行桌面初始化...")),
-        scriptOperation(RuntimeLayout::installScript, RuntimeArguments::desktopSetup()));
+        cancellableScript(RuntimeLayout::installScript, RuntimeArguments::desktopSetup()));
 }
 
 QCoro::Task<> ConnectorMenuBarModel::runDoctor() {
@@ -32,7 +33,7 @@ QCoro::Task<> ConnectorMenuBarModel::runDoctor() {
         ui(QStringLiteral("Doctor passed."), QStringLiteral("诊断通过。")),
         ui(QStringLiteral("Doctor finished."), QStringLiteral("诊断完成。")),
         ui(QStringLiteral("Running doctor checks..."), QStringLiteral("正在执行诊断检查...")),
-        scriptOperation(RuntimeLayout::doctorScript, {}));
+        cancellableScript(RuntimeLayout::doctorScript, {}));
 }
 
 QCoro::Task<> ConnectorMenuBarModel::openCodexLoginInTerminal() {

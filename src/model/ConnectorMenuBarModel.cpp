@@ -64,6 +64,8 @@ ConnectorMenuBarModel::ConnectorMenuBarModel(PlatformServices services, ModelOpt
 }
 
 ConnectorMenuBarModel::~ConnectorMenuBarModel() {
+    // Quitting stops a pairing wait or a download rather than leaving it without its application.
+    cancelCurrentAction();
     if (m_refreshLoop)
         m_refreshLoop->cancel();
 }

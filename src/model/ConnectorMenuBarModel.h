@@ -4,8 +4,10 @@
 #include "core/Language.h"
 #include "core/Result.h"
 #include "diagnostics/SetupCheck.h"
+#include "net/StreamingTransfer.h"
 #include "pairing/PairingSession.h"
 #include "platform/PlatformServices.h"
+#include "process/Cancellation.h"
 
 #include <QDateTime>
 #include <QList>
@@ -18,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 namespace skerrin {
 
@@ -28,6 +31,24 @@ struct ModelOptions {
     std::chrono::milliseconds refreshPeriod = std::chrono::seconds(30);
     // How long the status script may take before its process group is ended.
     std::chrono::milliseconds statusScriptLimit = std::chrono::seconds(60);
+    // A download (manifest or archive) that receives nothing for this long fails.
+    std::chrono::milliseconds transferIdleLimit = std::chrono::seconds(60);
+};
+
+// What an agent action runs: given the runtime root and the action's cancel handle, which it hands
+// to the script it runs. An operation that takes only the root is accepted too, but cannot be
+// stopped: to make it cancellable, take the handle and pass it on.
+struct AgentOperation {
+    using Body = std::function<QCoro::Task<Result<QString>>(QString runtimeRoot, CancelHandle cancel)>;
+
+    template <typename F>
+    requires std::is_invocable_v<F&, QString, CancelHandle> AgentOperation(F f) : body(std::move(f)) {}
+    template <typename F>
+    requires(!std::is_invocable_v<F&, QString, CancelHandle> && std::is_invocable_v<F&, QString>)
+        AgentOperation(F f)
+        : body([f = std::move(f)](QString root, CancelHandle) mutable { return f(root); }) {}
+
+    Body body;
 };
 
 // The one observable model: every piece of state the panel shows and every operation it calls.
@@ -63,6 +84,10 @@ public:
     const QString& currentPhoneSummary() const { return m_currentPhoneSummary; }
     const QString& currentPairingSummary() const { return m_currentPairingSummary; }
     bool hasLoadedDeepSetupChecks() const { return m_hasLoadedDeepSetupChecks; }
+    // True while a pairing step, desktop setup, the doctor or the installer's transfers run.
+    bool canCancelCurrentAction() const { return m_canCancelCurrentAction; }
+    // While the runtime archive downloads; absent otherwise.
+    const std::optional<TransferProgress>& downloadProgress() const { return m_downloadProgress; }
 
     // Plain fields.
     bool hasAttemptedAutoRecovery() const { return m_hasAttemptedAutoRecovery; }
@@ -97,6 +122,13 @@ public:
     QCoro::Task<> useRuntimeFolder(QString path);
     void clearRuntimeSelection();
 
+    // runtime/ModelRuntimeInstall.cpp
+    QCoro::Task<> installStandardRuntime();
+
+    // pairing/ModelPairingFlow.cpp
+    QCoro::Task<> startPairing();
+    QCoro::Task<> waitForPairingConfirmation();
+
     // pairing/ModelPairingSession.cpp
     void refreshPairingSession();
     bool isPairingConfigured() const;
@@ -117,8 +149,13 @@ public:
     QCoro::Task<> runAction(QString successMessage, QString fallbackMessage,
                             bool resetAutoRecoveryFlagOnFailure, Operation operation);
     QCoro::Task<> runAgentAction(QString successMessage, QString fallbackMessage, QString commandDescription,
-                                 Operation operation);
+                                 AgentOperation operation);
     QCoro::Task<> runFullRefresh();
+    // Stops the running cancellable action, if any: it ends with "Action cancelled.", then refreshes.
+    void cancelCurrentAction();
+
+    // model/ModelPrimaryAction.cpp: the panel's main button.
+    QCoro::Task<> performPrimaryAction();
 
     // model/ModelServiceControl.cpp
     QCoro::Task<> startConnector();
@@ -180,6 +217,10 @@ private:
     void setCurrentPhoneSummary(QString value) { publish(m_currentPhoneSummary, std::move(value)); }
     void setCurrentPairingSummary(QString value) { publish(m_currentPairingSummary, std::move(value)); }
     void setHasLoadedDeepSetupChecks(bool value) { publish(m_hasLoadedDeepSetupChecks, value); }
+    void setCanCancelCurrentAction(bool value) { publish(m_canCancelCurrentAction, value); }
+    void setDownloadProgress(std::optional<TransferProgress> value) {
+        publish(m_downloadProgress, std::move(value));
+    }
 
     const AppInfo& appInfo() const { return *m_services.appInfo; }
     const SettingsStore& settings() const { return *m_services.settings; }
@@ -201,6 +242,14 @@ private:
     // model/ModelActionRunner.cpp
     void publishActionResult(const Result<QString>& result, const QString& successMessage,
                              const QString& fallbackMessage);
+    // The handle of a cancellable action from its start to its end; ending another's is a no-op.
+    CancelHandle beginCancellable();
+    void endCancellable(const CancelHandle& handle);
+    QString cancelledText() const;
+
+    // runtime/ModelRuntimeInstall.cpp: the download and unpacking; the installed root or the failure.
+    QCoro::Task<Result<QString>> downloadAndUnpackRuntime(CancelHandle cancel);
+    QCoro::Task<Result<QString>> unpackRuntime(QString archive, CancelHandle cancel);
 
     PlatformServices m_services;
     ModelOptions m_options;
@@ -222,7 +271,10 @@ private:
     QString m_currentPhoneSummary;
     QString m_currentPairingSummary;
     bool m_hasLoadedDeepSetupChecks = false;
+    bool m_canCancelCurrentAction = false;
+    std::optional<TransferProgress> m_downloadProgress;
 
+    std::optional<CancelHandle> m_currentCancel;
     bool m_hasAttemptedAutoRecovery = false;
     std::unique_ptr<RefreshLoop> m_refreshLoop;
     QDateTime m_lastSetupCheckAt;

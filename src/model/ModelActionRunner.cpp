@@ -29,7 +29,7 @@ QCoro::Task<> ConnectorMenuBarModel::runAction(QString successMessage, QString f
 }
 
 QCoro::Task<> ConnectorMenuBarModel::runAgentAction(QString successMessage, QString fallbackMessage,
-                                                    QString commandDescription, Operation operation) {
+                                                    QString commandDescription, AgentOperation operation) {
     const QString root = effectiveRuntimeRoot();
     if (!validRuntimeRoot(root)) {
         setTransientMessage(QStringLiteral("Install the desktop runtime first."));
@@ -38,13 +38,43 @@ QCoro::Task<> ConnectorMenuBarModel::runAgentAction(QString successMessage, QStr
     setIsBusy(true);
     setTransientMessage(commandDescription);
     setLatestActionOutput(commandDescription);
+    const CancelHandle cancel = beginCancellable();
     // Started in a statement of its own: GCC 12 destroys by-value arguments made inside a
     // co_await expression twice.
-    QCoro::Task<Result<QString>> pending = operation(root);
+    QCoro::Task<Result<QString>> pending = operation.body(root, cancel);
     const Result<QString> result = co_await std::move(pending);
-    publishActionResult(result, successMessage, fallbackMessage);
+    endCancellable(cancel);
+    if (!result.ok() && cancel.isCancelled()) {
+        setTransientMessage(cancelledText());
+        setLatestActionOutput(cancelledText());
+    } else {
+        publishActionResult(result, successMessage, fallbackMessage);
+    }
     co_await runFullRefresh();
     setIsBusy(false);
+}
+
+CancelHandle ConnectorMenuBarModel::beginCancellable() {
+    CancelHandle handle;
+    m_currentCancel = handle;
+    setCanCancelCurrentAction(true);
+    return handle;
+}
+
+void ConnectorMenuBarModel::endCancellable(const CancelHandle& handle) {
+    if (m_currentCancel != handle)
+        return;
+    m_currentCancel.reset();
+    setCanCancelCurrentAction(false);
+}
+
+void ConnectorMenuBarModel::cancelCurrentAction() {
+    if (m_currentCancel)
+        m_currentCancel->cancel();
+}
+
+QString ConnectorMenuBarModel::cancelledText() const {
+    return ui(QStringLiteral("Action cancelled."), QStringLiteral("操作已取消。"));
 }
 
 void ConnectorMenuBarModel::publishActionResult(const Result<QString>& result, const QString& successMessage,

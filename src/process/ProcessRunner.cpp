@@ -45,6 +45,8 @@ constexpr qsizetype kReadChunk = 64 * 1024;
 constexpr qsizetype kReadTurn = 1024 * 1024;
 // Without a pidfd the exit of the child is polled for this often (milliseconds).
 constexpr int kExitPollInterval = 5;
+// How long a cancelled child has to end after SIGTERM before it gets SIGKILL.
+constexpr std::chrono::seconds kCancelGrace{3};
 
 Error platformError(int code) {
     return Error{QStringLiteral("POSIX"), code, QString::fromLocal8Bit(std::strerror(code))};
@@ -129,7 +131,7 @@ std::vector<QByteArray> childEnvironment(const Environment& additions, bool fill
 
 using Clock = std::chrono::steady_clock;
 
-enum class Ended { no, atLimit, interrupted };
+enum class Ended { no, atLimit, interrupted, cancelled };
 
 struct Finished {
     Ended ended = Ended::no;
@@ -236,7 +238,11 @@ private:
 // Drains both pipes while the child runs. The run ends when the direct child has ended, even if a
 // process it left behind still holds the pipes open; what they hold at that moment is kept. With a
 // deadline, the child's group is ended there.
-Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::time_point> deadline) {
+// A cancel handle's SIGTERM comes from the handle itself; here the group gets SIGKILL once the grace
+// has passed, and whatever is left of it once the child has ended (before it is reaped, so the group
+// id cannot have been reused).
+Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::time_point> deadline,
+                 const std::optional<CancelHandle>& cancel) {
     Finished finished;
     std::vector<Stream> streams{{&outPipe.read, &finished.out}, {&errPipe.read, &finished.err}};
 
@@ -247,11 +253,15 @@ Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::t
 #endif
 
     bool exited = false;
+    bool cancelSeen = false;
+    // When the cancelled group gets SIGKILL; max() while none is due. (Not an optional: GCC 12 at -O2
+    // warns that one may be read uninitialized.)
+    Clock::time_point killAt = Clock::time_point::max();
     std::optional<int> waitStatus;
     const auto anyOpen = [&] {
         return std::any_of(streams.begin(), streams.end(), [](const Stream& s) { return s.fd->valid(); });
     };
-    while (!exited && (anyOpen() || pidfd.valid() || deadline)) {
+    while (!exited && (anyOpen() || pidfd.valid() || deadline || cancel)) {
         std::vector<pollfd> fds;
         std::vector<Stream*> polled;
         for (Stream& s : streams) {
@@ -260,9 +270,21 @@ Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::t
                 polled.push_back(&s);
             }
         }
+        const size_t cancelIndex = fds.size();
+        if (cancel && !cancelSeen)
+            fds.push_back({cancel->wakeDescriptor(), POLLIN, 0});
         if (pidfd.valid())
             fds.push_back({pidfd.get(), POLLIN, 0});
         int timeout = pidfd.valid() ? -1 : kExitPollInterval;
+        if (killAt != Clock::time_point::max()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(killAt - Clock::now());
+            if (left.count() <= 0) {
+                ::killpg(pid, SIGKILL);
+                killAt = Clock::time_point::max();
+                continue;
+            }
+            timeout = timeout < 0 ? int(left.count()) : std::min<int>(timeout, int(left.count()));
+        }
         if (deadline) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
             if (left.count() <= 0) {
@@ -281,6 +303,10 @@ Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::t
             if (fds[i].revents != 0)
                 readAvailable(*polled[i], kReadTurn);
         }
+        if (cancel && !cancelSeen && fds[cancelIndex].revents != 0) {
+            cancelSeen = true;
+            killAt = Clock::now() + kCancelGrace;
+        }
         if (pidfd.valid()) {
             exited = fds.back().revents != 0;
         } else {
@@ -297,6 +323,13 @@ Finished collect(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::optional<Clock::t
         s.fd->reset();
     }
     finished.ended = LimitedRuns::instance().remove(pid);
+    if (cancel) {
+        cancel->removeGroup(pid);
+        if (cancelSeen || cancel->isCancelled()) {
+            ::killpg(pid, SIGKILL);
+            finished.ended = Ended::cancelled;
+        }
+    }
     finished.status = terminationStatus(waitStatus ? *waitStatus : reap(pid));
     return finished;
 }
@@ -363,7 +396,9 @@ std::variant<Finished, Error> spawnAndWait(const ProcessSpec& spec) {
         LimitedRuns::instance().add(pid);
     else
         ++g_runsWithoutLimit;
-    Finished finished = collect(pid, outPipe, errPipe, deadline);
+    if (spec.cancel)
+        spec.cancel->addGroup(pid);
+    Finished finished = collect(pid, outPipe, errPipe, deadline, spec.cancel);
     if (!spec.limit)
         --g_runsWithoutLimit;
     return finished;
@@ -403,6 +438,8 @@ QString combinedOutput(QByteArray& out, QByteArray& err) {
 } // namespace
 
 Result<ProcessOutcome> runToCompletion(const ProcessSpec& spec) {
+    if (spec.cancel && spec.cancel->isCancelled())
+        return error(kCancelledText);
     auto outcome = spawnAndWait(spec);
     if (auto* failure = std::get_if<Error>(&outcome))
         return std::move(*failure);
@@ -411,6 +448,8 @@ Result<ProcessOutcome> runToCompletion(const ProcessSpec& spec) {
         return error(spec.limit->message);
     if (finished.ended == Ended::interrupted)
         return error(QStringLiteral("Stopped because Skerrin was interrupted."));
+    if (finished.ended == Ended::cancelled)
+        return error(kCancelledText);
     return ProcessOutcome{finished.status, combinedOutput(finished.out, finished.err)};
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/Result.h"
+#include "process/Cancellation.h"
 
 #include <QHash>
 #include <QString>
@@ -36,7 +37,13 @@ struct ProcessSpec {
     Environment additions{};
     bool fillMissingPath = true; // PATH = kFixedSearchPath when the environment has none
     std::optional<TimeLimit> limit{};
+    // A run that a person may stop (pairing, setup, doctor, the installer's tar); never given to
+    // the start, stop and status scripts, whose connector must outlive everything.
+    std::optional<CancelHandle> cancel{};
 };
+
+// The message of a run ended by its cancel handle; the model shows its own text instead.
+inline const QString kCancelledText = QStringLiteral("Action cancelled.");
 
 struct ProcessOutcome {
     int status = 0; // exit status, or the number of the signal that ended the child
@@ -45,8 +52,9 @@ struct ProcessOutcome {
 
 // Every child reads standard input from /dev/null and leads a process group of its own, so a
 // terminal's Ctrl-C reaches only Skerrin, which decides what to end. Blocks the calling thread.
-// Gives the platform's error when the child cannot be started, and the limit's message when it
-// was ended at its limit; otherwise the outcome whatever the exit status.
+// Gives the platform's error when the child cannot be started, the limit's message when it was
+// ended at its limit, kCancelledText when it was cancelled; otherwise the outcome whatever the exit
+// status.
 Result<ProcessOutcome> runToCompletion(const ProcessSpec& spec);
 
 // runToCompletion with the exit status as the result: status 0 gives the combined output; any

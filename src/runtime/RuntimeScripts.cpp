@@ -32,13 +32,24 @@ QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments,
     co_return co_await std::move(run);
 }
 
-QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments) {
-    const ProcessSpec spec =
+QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory,
+                                            CancelHandle cancel) {
+    ProcessSpec spec =
+        scriptRun(currentDirectory, QStringLiteral("/bin/bash"), QStringList{path} + arguments);
+    spec.cancel = std::move(cancel);
+    QCoro::Task<Result<QString>> run = runProcess(std::move(spec));
+    co_return co_await std::move(run);
+}
+
+QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments,
+                                           std::optional<CancelHandle> cancel) {
+    ProcessSpec spec =
         scriptRun(root, QStringLiteral("/usr/bin/env"),
                   QStringList{QStringLiteral("node"),
                               QFileInfo(runtimePath(root, scriptRelativePath)).absoluteFilePath()} +
                       arguments);
-    QCoro::Task<Result<QString>> run = runProcess(spec);
+    spec.cancel = std::move(cancel);
+    QCoro::Task<Result<QString>> run = runProcess(std::move(spec));
     co_return co_await std::move(run);
 }
 

@@ -9,8 +9,12 @@ namespace skerrin {
 // the environment file under it and PATH the fixed search path.
 QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory,
                                             std::optional<TimeLimit> limit = std::nullopt);
+// The same, for an action a person may cancel (desktop setup, the doctor).
+QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory,
+                                            CancelHandle cancel);
 
 // node <root>/<script> <arguments...> in the root, node found through the fixed search path.
-QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments);
+QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments,
+                                           std::optional<CancelHandle> cancel = std::nullopt);
 
 } // namespace skerrin

@@ -16,6 +16,7 @@
 
 using namespace skerrin;
 using namespace skerrin::test;
+using namespace std::chrono_literals;
 
 const QByteArray kToken = "sentinel-cli-relay-token";
 
@@ -27,10 +28,7 @@ class TestCommandLine : public QObject {
     QByteArray m_printed; // everything any run printed
     QString m_runtime;    // a runtime whose connector must be stopped, whatever failed
 
-    // The exit code (-1 after a crash or a hang) and standard output; m_printed gets both streams.
-    // `setUp` may give the process a working folder, input or output before it starts.
-    std::pair<int, QByteArray> run(const QStringList& arguments,
-                                   const std::function<void(QProcess&)>& setUp = {}) {
+    QProcessEnvironment environment() const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("LANGUAGE");
         environment.remove("LC_ALL");
@@ -39,8 +37,16 @@ class TestCommandLine : public QObject {
         environment.insert("XDG_CONFIG_HOME", m_home->filePath("config"));
         environment.insert("SKERRIN_PLATFORM_BASE_URL", m_platform.baseUrl());
         environment.insert("SKERRIN_CHATGPT_URL", m_platform.url("/chat"));
+        environment.insert("SKERRIN_MANIFEST_URL", m_platform.url("/manifest"));
+        environment.insert("TMPDIR", m_home->path());
+        return environment;
+    }
+    // The exit code (-1 after a crash or a hang) and standard output; m_printed gets both streams.
+    // `setUp` may give the process a working folder, input or output before it starts.
+    std::pair<int, QByteArray> run(const QStringList& arguments,
+                                   const std::function<void(QProcess&)>& setUp = {}) {
         QProcess process;
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(environment());
         if (setUp)
             setUp(process);
         process.start(SKERRIN_BINARY, arguments);
@@ -177,6 +183,24 @@ private slots:
         const QJsonObject removed = QJsonDocument::fromJson(out).object();
         QCOMPARE(removed.value("latestActionOutput"), "--remove-app-bundle /opt/My App.AppImage");
         QCOMPARE(removed.value("launchAtLoginEnabled"), false);
+    }
+    void interruptedInstallIsCancelled() {
+        m_platform.setResponse("/manifest",
+                               {.body = "{\"tarball_url\":\"" + m_platform.url("/rt").toUtf8() + "\"}"});
+        m_platform.setResponse("/rt", {.body = QByteArray(4096, 'x'), .trickle = 10ms});
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(SKERRIN_BINARY, {"install", "--json"});
+        QVERIFY(QTest::qWaitFor([&] { return m_platform.requests().contains("GET /rt"); }, 20000));
+        QTest::qWait(300);
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 130);
+        const QJsonObject state = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        QCOMPARE(state.value("transientMessage").toString(), "Action cancelled.");
+        // Neither the partial archive nor a staging folder stays behind.
+        QCOMPARE(QDir(m_home->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(!QFile::exists(m_home->filePath(".brevant")));
     }
 };
 

@@ -4,9 +4,8 @@
 # script/run and the end-to-end test. Source it with SKERRIN (the built binary) set, and HOME
 # and XDG_CONFIG_HOME already pointing into a throwaway folder.
 #
-# Steps Skerrin's command line cannot do yet are marked "stand-in": they run exactly what
-# Skerrin will run (the runtime's own script, its arguments, working directory, CONFIG_ENV_FILE
-# and search path). When the command lands, the step's body becomes one `skerrin ...` call.
+# Every step is one of Skerrin's own commands; flow_runtime_script only stops a connector left
+# running when the demo is cut short.
 
 FLOW_TOOLS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # What Skerrin gives every runtime script as PATH.
@@ -67,25 +66,18 @@ flow_env_value() {
   { sed -n "s/^[[:space:]]*$1[[:space:]]*=[[:space:]]*//p" "$RUNTIME_ROOT/config/.env" 2>/dev/null || true; } | tail -n 1
 }
 
-flow_pairing_script() {
-  local base
-  # The platform address Skerrin hands over: the env file's, else its own default.
-  base="$(flow_env_value PLATFORM_BASE_URL)"
-  (cd "$RUNTIME_ROOT" && CONFIG_ENV_FILE="$RUNTIME_ROOT/config/.env" PATH="$FLOW_SEARCH_PATH" \
-    /usr/bin/env node "$RUNTIME_ROOT/scripts/desktop-pairing.mjs" -- "$1" \
-    --platform-base-url "${base:-$SKERRIN_PLATFORM_BASE_URL}" --env-file "$RUNTIME_ROOT/config/.env" </dev/null)
+# Skerrin's own command; fails unless its message is one of the given ones, since the command
+# exits 0 whatever the action's outcome.
+flow_skerrin() {
+  local out
+  out="$("$SKERRIN" "$1" </dev/null)" || return
+  printf '%s\n' "$out"
+  grep -qxF -e "Message: $2" -e "Message: $3" <<<"$out"
 }
 
-# stand-in for Skerrin's install: the same manifest, digest check and unpacking.
-flow_install() {
-  node "$FLOW_TOOLS/client.mjs" install "$SKERRIN_MANIFEST_URL" "$HOME/.brevant" </dev/null
-}
-
-# stand-in for Skerrin's pairing start.
-flow_pair_start() { flow_pairing_script --start; }
-
-# stand-in for Skerrin's wait for the phone.
-flow_pair_wait() { flow_pairing_script --wait; }
+flow_install() { flow_skerrin install "Desktop runtime installed." "Standard runtime is already installed."; }
+flow_pair_start() { flow_skerrin pair "Pairing QR generated." "Pairing start finished."; }
+flow_pair_wait() { flow_skerrin finish-pairing "Pairing confirmed." "Pairing wait finished."; }
 
 # The phone scanning the QR code and confirming, through the platform's JSON call.
 flow_phone_confirm() {

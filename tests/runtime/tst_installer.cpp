@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+#include "model/ConnectorMenuBarModel.h"
+#include "model/SettingsKeys.h"
+#include "support/FakeServices.h"
+#include "support/LoopbackServer.h"
+#include "support/TestRuntime.h"
+
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QTest>
+
+using namespace skerrin;
+using namespace skerrin::test;
+using namespace std::chrono_literals;
+using Model = ConnectorMenuBarModel;
+
+const QString kFormat = "The data couldn’t be read because it isn’t in the correct format.";
+
+// The installer against a loopback platform serving archives the test builds with tar. Before
+// each case a broken runtime holding a relay token sits at the standard root.
+class TestInstaller : public QObject {
+    Q_OBJECT
+    TemporaryHome m_home;
+    std::optional<LoopbackServer> m_server;
+
+    QString at(const char* name) const { return m_home.path() + '/' + name; }
+    // Standard output of a bash script run in src/, with $1 = src and $2 = outside.
+    QByteArray bash(const QString& script) const {
+        QProcess bash;
+        bash.setWorkingDirectory(at("src"));
+        bash.start("/bin/bash", {"-ec", script, "bash", at("src"), at("outside")});
+        bash.waitForFinished(10000);
+        return bash.readAllStandardOutput();
+    }
+    // Every path below the folder with its link target, and every file's digest.
+    QByteArray print(const QString& folder) const {
+        return bash("cd '" + folder +
+                    "'; find . -printf '%p %l\\n' | sort; find . -type f -exec sha256sum {} +");
+    }
+    QStringList leftovers() const { // staging folders, temporary archives
+        return QDir(Model::standardInstallRoot())
+                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) +
+               QDir(at("tmp")).entryList(QDir::Files);
+    }
+    QCoro::Task<> install(Model& model) {
+        co_await model.installStandardRuntime();
+        co_await model.cancelRefreshLoop(); // every coroutine ends before the model
+    }
+
+private slots:
+    void init() {
+        m_home.empty();
+        m_server.emplace();
+        QDir().mkpath(at("outside"));
+        QDir().mkpath(at("tmp"));
+        qputenv("TMPDIR", at("tmp").toUtf8());
+        qputenv("SKERRIN_MANIFEST_URL", m_server->url("/manifest").toUtf8());
+        qputenv("SKERRIN_CHATGPT_URL", m_server->url("/chat").toUtf8());
+        TestRuntime(at("src/brevant-runtime"));
+        writeFile(at("src/extra.txt"), "beside");
+        TestRuntime broken(Model::standardRuntimeRoot());
+        broken.setEnv("RELAY_TOKEN=keep-me\n");
+        QFile::remove(runtimePath(broken.root(), RuntimeLayout::connectorProgram));
+    }
+    void install_data() {
+        QTest::addColumn<QString>("manifest"); // URL: the archive's address; DIGEST, digest: its digest
+        QTest::addColumn<QString>("archive");  // the script that makes archive.tar.gz
+        QTest::addColumn<QString>("message");  // how the message starts; empty: installed
+        const auto row = [](const char* name, QString manifest, QString archive, QString message) {
+            QTest::newRow(name) << manifest << archive << message;
+        };
+        const QString good = R"({"tarball_url":"URL","sha256_tar_gz":"DIGEST","size":1})";
+        const QString runtime = "tar -czf archive.tar.gz brevant-runtime extra.txt";
+        row("upper-case digest", good, runtime, "");
+        row("null digest", R"({"tarball_url":"URL","sha256_tar_gz":null})", runtime, "");
+        row("digest with a line break", R"({"tarball_url":"URL","sha256_tar_gz":"digest\n"})", runtime,
+            "Runtime checksum mismatch.");
+        row("HTML error page", "<html>500</html>", runtime, kFormat);
+        row("no tarball_url", R"({"sha256_tar_gz":"d"})", runtime,
+            "The data couldn’t be read because it is missing.");
+        row("tarball_url a number", R"({"tarball_url":7})", runtime, kFormat);
+        row("digest a number", R"({"tarball_url":"URL","sha256_tar_gz":1})", runtime, kFormat);
+        row("tarball_url not a URL", R"({"tarball_url":"not a url"})", runtime,
+            "Runtime manifest did not include a valid tarball URL.");
+        row("10 MB manifest", QString(10 << 20, ' '), runtime, "The response is too large.");
+        row("not gzip", good, "echo plain > archive.tar.gz", "gzip: stdin: not in gzip format");
+        row("another top folder", good,
+            "tar -czf archive.tar.gz --transform s,^brevant-runtime,other, brevant-runtime",
+            "Runtime extracted, but the folder layout is invalid.");
+        // Through a symlink to $2, an absolute name under $2, and a name climbing out with "..".
+        row("escaping members", good,
+            "mkdir -p trav/brevant-runtime a/b; ln -s \"$2\" trav/brevant-runtime/link; echo > evil1;"
+            "echo > evil2; echo > evil3; tar -czPf archive.tar.gz --transform "
+            "\"s,^evil1$,brevant-runtime/link/evil1,\""
+            " --transform \"s,^/.*/evil3$,$2/abs,\" brevant-runtime -C trav brevant-runtime/link"
+            " -C \"$1\" evil1 \"$1/evil3\" -C a/b ../../evil2 || true",
+            "/usr/bin/tar: ");
+        row("silent server", good, "", "The request timed out.");
+    }
+    void install() {
+        QFETCH(QString, manifest);
+        QFETCH(QString, archive);
+        QFETCH(QString, message);
+        const QByteArray bytes = archive.isEmpty() ? QByteArray() : bash(archive + "; cat archive.tar.gz");
+        const QString digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+        manifest.replace("URL", m_server->url("/rt"))
+            .replace("DIGEST", digest.toUpper())
+            .replace("digest", digest);
+        m_server->setResponse("/manifest",
+                              {.status = manifest.startsWith('<') ? 500 : 200, .body = manifest.toUtf8()});
+        m_server->setResponse("/rt", {.body = bytes, .delay = archive.isEmpty() ? 5s : 0ms});
+        const QString standard = Model::standardRuntimeRoot();
+        const QByteArray before = print(standard);
+        Model model(makeTestServices(), ModelOptions{30s, 60s, 300ms});
+        QCoro::waitFor(install(model));
+        QVERIFY(!model.isBusy() && !model.canCancelCurrentAction() && !model.downloadProgress());
+        const QString shown = model.transientMessage().value_or("");
+        QCOMPARE(model.latestActionOutput(), message.isEmpty() ? "Runtime installed to " + standard : shown);
+        QVERIFY2(message.isEmpty() ? shown == "Desktop runtime installed."
+                                   : shown.trimmed().startsWith(message),
+                 qPrintable(shown));
+        QCOMPARE(model.runtimeRoot(), message.isEmpty() ? standard : "");
+        QCOMPARE(print(at("outside")), ". \n"); // nothing written outside the install root
+        QVERIFY(!QFile::exists(at("evil2")) && !QFile::exists(at(".brevant/evil2")));
+        if (message.isEmpty())
+            QCOMPARE(leftovers(), QStringList({"brevant-runtime", "extra.txt"}));
+        else // the broken runtime, its token included, is exactly as it was
+            QCOMPARE(print(standard), before);
+        QVERIFY(leftovers().filter("staging").isEmpty());
+    }
+    void alreadyInstalled() {
+        TestRuntime standard(Model::standardRuntimeRoot());
+        Model model(makeTestServices());
+        model.updateRuntimeRoot(TestRuntime(at("other")).root(), std::nullopt);
+        QCoro::waitFor(install(model));
+        QCOMPARE(model.transientMessage().value_or(""), "Standard runtime is already installed.");
+        QCOMPARE(model.latestActionOutput(), "No setup action run yet.");
+        QCOMPARE(makeSettingsStore()->string(SettingsKey::runtimeRoot), standard.root());
+        QVERIFY(m_server->requests().filter("manifest").isEmpty());
+    }
+    void progressThenCancel() {
+        m_server->setResponse("/manifest",
+                              {.body = "{\"tarball_url\":\"" + m_server->url("/rt").toUtf8() + "\"}"});
+        m_server->setResponse("/rt", {.body = QByteArray(4096, 'x'), .trickle = 5ms});
+        const QByteArray before = print(Model::standardRuntimeRoot());
+        Model model(makeTestServices());
+        model.setLanguage(AppLanguage::chinese);
+        QCoro::Task<> installing = install(model);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return model.downloadProgress().value_or(TransferProgress{}).received > 2; }));
+        QVERIFY(model.canCancelCurrentAction());
+        model.cancelCurrentAction();
+        QCoro::waitFor(installing);
+        QCOMPARE(model.transientMessage().value_or("") + '|' + model.latestActionOutput(),
+                 "操作已取消。|操作已取消。");
+        QCOMPARE(print(Model::standardRuntimeRoot()), before);
+        QCOMPARE(leftovers(), QStringList({"brevant-runtime"})); // the partial archive is gone
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstaller)
+#include "tst_installer.moc"
