@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "SkerrinDesktopEntry.h"
 #include "support/LoopbackServer.h"
 #include "support/TestRuntime.h"
 
@@ -173,7 +174,7 @@ private slots:
         QCOMPARE(shown("doctor"), "Doctor passed.|" + scripts + "doctor.sh");
         QCOMPARE(shown("unpair"), "Current desktop pairing removed.|unpaired 0");
         QVERIFY(state({"launch-at-login", "on"}).value("launchAtLoginEnabled").toBool());
-        QFile entry(m_home->filePath("config/autostart/skerrin.desktop"));
+        QFile entry(m_home->filePath(QStringLiteral("config/autostart/") + skerrin::desktopEntryFileName));
         QVERIFY(entry.open(QIODevice::ReadOnly) &&
                 entry.readAll().contains("\nExec=\"/opt/My App.AppImage\"\n"));
         QElapsedTimer timer;

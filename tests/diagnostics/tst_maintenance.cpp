@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "SkerrinDesktopEntry.h"
 #include "diagnostics/CodexLogin.h"
 #include "diagnostics/CodexProbes.h"
 #include "model/ConnectorMenuBarModel.h"
@@ -99,7 +100,8 @@ private slots:
                               QUrl::fromLocalFile(Model::standardRuntimeRoot() + "/state")}));
     }
     void launchAtLoginFailures() {
-        const QString folder = m_home.configHome() + "/autostart", entry = folder + "/skerrin.desktop";
+        const QString folder = m_home.configHome() + "/autostart",
+                      entry = folder + "/" + desktopEntryFileName;
         writeFile(folder, ""); // a file where the folder goes: switching on fails, the toggle stays off
         m_model->setLaunchAtLogin(true);
         QCOMPARE(shown(),

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "SkerrinDesktopEntry.h"
 #include "platform/LoginItemService.h"
 #include "platform/TerminalLauncher.h"
 #include "support/TestRuntime.h"
@@ -66,7 +67,11 @@ private slots:
         const auto loginItem = makeLoginItemService(app);
         QVERIFY(!loginItem->registerItem() && loginItem->status() == LoginItemStatus::enabled);
         // The desktop's own reader of the entry starts it.
-        const QString entry = m_home.configHome() + "/autostart/skerrin.desktop";
+        const QString entry = m_home.configHome() + "/autostart/" + desktopEntryFileName;
+        const QByteArray written = readFile(entry); // the installed entry, started once a tray is there
+        QVERIFY(written.contains("\nIcon=app.brevant.Skerrin\n") &&
+                written.endsWith("\nX-LXQt-Need-Tray=true\n") &&
+                written.contains("\nX-KDE-autostart-after=panel\n") && written.count("\nExec=") == 1);
         QCOMPARE(QProcess::execute("gio", {"launch", entry}), 0);
         QVERIFY(QTest::qWaitFor([&] { return readFile(ran) == app.toUtf8(); }, 5000));
         QVERIFY(

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "SkerrinDesktopEntry.h"
 #include "model/ConnectorMenuBarModel.h"
 #include "model/SettingsKeys.h"
 #include "support/FakeServices.h"
@@ -53,7 +54,7 @@ private slots:
     void uninstall() {
         QFETCH(QByteArray, script);
         const bool succeeds = script == "exit 0";
-        const QString entry = m_home.configHome() + "/autostart/skerrin.desktop";
+        const QString entry = m_home.configHome() + "/autostart/" + desktopEntryFileName;
         // Records its arguments and whether launch at login was still on.
         const QByteArray record =
             "echo \"$#|$1|$2|$([ -e '" + entry.toUtf8() + "' ] && echo on || echo off)\"";

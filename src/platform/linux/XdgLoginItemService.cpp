@@ -3,14 +3,28 @@
 
 #include "core/BoundedFile.h"
 
+#include "SkerrinDesktopEntry.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QTextStream>
 
 namespace skerrin {
 namespace {
+
+// The installed desktop entry with this executable in Exec and the keys that make desktops start
+// it at login once their panel (and so a tray) is there.
+QString autostartEntry(const QString& exec) {
+    QStringList lines = QString::fromUtf8(desktopEntryText).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString& line : lines) {
+        if (line.startsWith(QLatin1String("Exec=")))
+            line = QStringLiteral("Exec=") + exec;
+    }
+    lines << QStringLiteral("X-GNOME-Autostart-enabled=true") << QStringLiteral("X-KDE-autostart-after=panel")
+          << QStringLiteral("X-LXQt-Need-Tray=true");
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
 
 // An XDG autostart entry; a desktop environment honours Hidden=true as "switched off".
 class XdgLoginItemService final : public LoginItemService {
@@ -37,14 +51,8 @@ public:
         QSaveFile file(entryPath());
         if (!file.open(QIODevice::WriteOnly))
             return error(file.errorString());
-        QTextStream out(&file);
-        out << "[Desktop Entry]\n"
-            << "Type=Application\n"
-            << "Name=Skerrin\n"
-            << "Exec=" << quotedExec(m_executable) << "\n"
-            << "X-GNOME-Autostart-enabled=true\n";
-        out.flush();
-        if (!file.commit())
+        const QByteArray entry = autostartEntry(quotedExec(m_executable)).toUtf8();
+        if (file.write(entry) != entry.size() || !file.commit())
             return error(file.errorString());
         return std::nullopt;
     }
@@ -59,7 +67,7 @@ public:
 private:
     static QString entryPath() {
         return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-               QStringLiteral("/autostart/skerrin.desktop");
+               QStringLiteral("/autostart/") + QLatin1String(desktopEntryFileName);
     }
 
     // The Exec value is read in two passes: first as a string value (\\ \n \t \r \s escapes),
