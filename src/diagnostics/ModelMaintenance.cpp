@@ -13,7 +13,8 @@ namespace {
 AgentOperation cancellableScript(QString relativePath, QStringList arguments) {
     return [relativePath, arguments](QString root, CancelHandle cancel) -> QCoro::Task<Result<QString>> {
         const QString script = runtimePath(root, relativePath);
-        QCoro::Task<Result<QString>> run = runShellScript(script, arguments, root, std::move(cancel));
+        QCoro::Task<Result<QString>> run =
+            runShellScript(script, arguments, root, std::nullopt, std::move(cancel));
         co_return co_await std::move(run);
     };
 }

@@ -24,18 +24,11 @@ ProcessSpec scriptRun(const QString& root, QString executable, QStringList argum
 // The spec is built in a plain local before the co_await: GCC 12 rejects some temporaries
 // (QStringLiteral among them) inside a co_await expression.
 QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory,
-                                            std::optional<TimeLimit> limit) {
-    ProcessSpec spec =
-        scriptRun(currentDirectory, QStringLiteral("/bin/bash"), QStringList{path} + arguments);
+                                            std::optional<TimeLimit> limit,
+                                            std::optional<CancelHandle> cancel) {
+    ProcessSpec spec = scriptRun(currentDirectory, QStringLiteral("/bin/bash"),
+                                 QStringList{QFileInfo(path).absoluteFilePath()} + arguments);
     spec.limit = std::move(limit);
-    QCoro::Task<Result<QString>> run = runProcess(std::move(spec));
-    co_return co_await std::move(run);
-}
-
-QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments, QString currentDirectory,
-                                            CancelHandle cancel) {
-    ProcessSpec spec =
-        scriptRun(currentDirectory, QStringLiteral("/bin/bash"), QStringList{path} + arguments);
     spec.cancel = std::move(cancel);
     QCoro::Task<Result<QString>> run = runProcess(std::move(spec));
     co_return co_await std::move(run);
