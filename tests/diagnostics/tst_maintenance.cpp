@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: MIT
-#include "diagnostics/CodexLogin.h"
 #include "support/ModelTest.h"
 
 #include <QElapsedTimer>
