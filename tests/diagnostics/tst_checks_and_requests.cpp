@@ -109,12 +109,13 @@ private slots:
     void loginStatus() {
         const QString tool = m_dir.filePath("tool's dir/codex"); // a shell would trip over the quote
         const auto login = [&](auto s) { return writeScript(tool, s) ? shown(codexLoginStatus(tool)) : ""; };
-        QCOMPARE(login("echo 'STATUS: LOGGED IN' >&2; exit 3"), "ready: STATUS: LOGGED IN");
         QCOMPARE(login("echo $# $* >&2; sleep 0.1; printf out"), "not ready: out\n2 login status");
         QCOMPARE(login("printf ' \\n\\t' >&2"), "not ready: No login status output");
         QCOMPARE(login("echo 'Not logged in'"), "not ready: Not logged in");
         QCOMPARE(login("printf 'Logged in \\xff' >&2; echo 'not yet'"), "not ready: not yet");
         QCOMPARE(login("sleep 60 & wait"), "not ready: codex login status timed out"); // bounded
+        // Last, so that a bare "codex" looked up on PATH below would be found logged in.
+        QCOMPARE(login("echo 'STATUS: LOGGED IN' >&2; exit 3"), "ready: STATUS: LOGGED IN");
         ScopedEnv path("PATH", m_dir.filePath("tool's dir").toUtf8()); // where a bare name must not look
         QVERIFY(writeFile(m_dir.filePath("plain"), "echo Logged in"));
         for (const QString& program : {m_dir.filePath("plain"), m_dir.path(), QString("codex"), QString()}) {
