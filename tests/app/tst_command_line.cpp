@@ -29,25 +29,21 @@ class TestCommandLine : public QObject {
     QByteArray m_printed; // everything any run printed
     QString m_runtime;    // a runtime whose connector must be stopped, whatever failed
 
-    QProcessEnvironment environment() const {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("LANGUAGE");
-        environment.remove("LC_ALL");
-        environment.insert("LANG", "C.UTF-8");
-        environment.insert("HOME", m_home->path());
-        environment.insert("XDG_CONFIG_HOME", m_home->filePath("config"));
-        environment.insert("SKERRIN_PLATFORM_BASE_URL", m_platform.baseUrl());
-        environment.insert("SKERRIN_CHATGPT_URL", m_platform.url("/chat"));
-        environment.insert("SKERRIN_MANIFEST_URL", m_platform.url("/manifest"));
-        environment.insert("TMPDIR", m_home->path());
-        return environment;
-    }
     // The exit code (-1 after a crash or a hang) and standard output; m_printed gets both streams.
     // `setUp` may give the process a working folder, input or output before it starts.
     std::pair<int, QByteArray> run(const QStringList& arguments,
                                    const std::function<void(QProcess&)>& setUp = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("LANGUAGE");
+        env.remove("LC_ALL");
+        env.insert("LANG", "C.UTF-8");
+        env.insert("HOME", m_home->path());
+        env.insert("XDG_CONFIG_HOME", m_home->filePath("config"));
+        env.insert("SKERRIN_PLATFORM_BASE_URL", m_platform.baseUrl());
+        env.insert("SKERRIN_CHATGPT_URL", m_platform.url("/chat"));
+        env.insert("TMPDIR", m_home->path());
         QProcess process;
-        process.setProcessEnvironment(environment());
+        process.setProcessEnvironment(env);
         if (setUp)
             setUp(process);
         process.start(SKERRIN_BINARY, arguments);
@@ -60,8 +56,8 @@ class TestCommandLine : public QObject {
         m_printed += out + process.readAllStandardError();
         return {exited ? process.exitCode() : -1, out};
     }
-    QJsonObject state(const QStringList& arguments) {
-        return QJsonDocument::fromJson(run(QStringList(arguments) << "--json").second).object();
+    QJsonObject state(const QStringList& arguments, const std::function<void(QProcess&)>& setUp = {}) {
+        return QJsonDocument::fromJson(run(QStringList(arguments) << "--json", setUp).second).object();
     }
     QString field(const QStringList& arguments, const char* key) {
         return state(arguments).value(QLatin1String(key)).toString();
@@ -74,20 +70,15 @@ private slots:
             QProcess::execute("/bin/bash", {m_runtime + "/runner/connector_stop.sh"});
         m_runtime.clear();
     }
-    void badArgumentsPrintUsage_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("nothing") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"launch"};
-        QTest::newRow("language not offered") << QStringList{"language", "zh"};
-        QTest::newRow("empty folder") << QStringList{"use-folder", ""};
-        QTest::newRow("extra argument") << QStringList{"state", "now"};
-        QTest::newRow("launch at login, neither on nor off") << QStringList{"launch-at-login", "yes"};
-    }
     void badArgumentsPrintUsage() {
-        QFETCH(QStringList, arguments);
-        m_printed.clear();
-        QCOMPARE(run(arguments), std::pair(2, QByteArray())); // the usage goes to standard error only
-        QVERIFY(m_printed.startsWith("usage: skerrin"));
+        // Nothing, an unknown command or language, an empty folder, an extra argument, neither on nor off.
+        for (const char* row :
+             {"", "launch", "language zh", "use-folder ", "state now", "launch-at-login yes"}) {
+            m_printed.clear();
+            const QStringList arguments = *row ? QString(row).split(' ') : QStringList();
+            QCOMPARE(run(arguments), std::pair(2, QByteArray())); // the usage goes to standard error only
+            QVERIFY2(m_printed.startsWith("usage: skerrin"), row);
+        }
         QVERIFY(!QFile::exists(m_home->filePath("config/Skerrin/Skerrin.conf")));
     }
     void referenceRuntimeWithoutLeakingTheToken() {
@@ -121,13 +112,12 @@ private slots:
         // A relative folder is stored absolute, so it still works from elsewhere; a dash is no option.
         const auto inHome = [this](QProcess& p) { p.setWorkingDirectory(m_home->path()); };
         QCOMPARE(run({"use-folder", "rt", "--json"}, inHome).first, 0);
-        const auto fedInput = [](QProcess& p) { p.setProperty("input", "1234\n"); };
-        const QJsonObject fed = QJsonDocument::fromJson(run({"refresh", "--json"}, fedInput).second).object();
-        QCOMPARE(fed.value("runtimeRoot").toString(), runtime.root());
-        QCOMPARE(fed.value("statusSummary").toString(), "Stopped"); // the 1234 never reached the script
+        const QJsonObject fed = state({"refresh"}, [](QProcess& p) { p.setProperty("input", "1234\n"); });
+        // The 1234 never reached the script.
+        QCOMPARE(fed["runtimeRoot"].toString() + '|' + fed["statusSummary"].toString(),
+                 runtime.root() + "|Stopped");
         QVERIFY(run({"state"}).second.contains("Status: not read yet"));
-        QCOMPARE(QJsonDocument::fromJson(run({"use-folder", "-rt", "--json"}, inHome).second)["runtimeRoot"],
-                 m_home->filePath("-rt"));
+        QCOMPARE(state({"use-folder", "-rt"}, inHome)["runtimeRoot"], m_home->filePath("-rt"));
 
         // Output that cannot be written, settings that cannot be saved: reported, exit 1.
         const auto full = [](QProcess& p) { p.setStandardOutputFile("/dev/full"); };
@@ -142,22 +132,21 @@ private slots:
         QCOMPARE(run({"state"}).first, 0); // a FIFO is not waited on
         QVERIFY(QFile::remove(conf) && run({"use-folder", runtime.root()}).first == 0);
 
-        // Interrupted: the status script's whole group is ended, the state printed, 128 + SIGTERM.
+        // Interrupted: the status script's whole group is ended, the state printed, 128 + the signal.
         runtime.setScript(RuntimeLayout::statusScript, "sleep 30 & echo $! > \"$0.pid\"; kill -STOP $$");
         const QString pidFile = runtime.root() + "/" + RuntimeLayout::statusScript + ".pid";
-        const auto interrupt = [pidFile](QProcess& p) {
-            QObject::connect(&p, &QProcess::started, &p, [&p, pidFile] {
-                if (QTest::qWaitFor([&] { return QFile::exists(pidFile); }, 10000) && p.processId() > 0)
-                    ::kill(pid_t(p.processId()), SIGTERM);
+        for (const int signal : {SIGTERM, SIGINT}) {
+            QFile::remove(pidFile);
+            const auto [status, out] = run({"refresh"}, [pidFile, signal](QProcess& p) {
+                QObject::connect(&p, &QProcess::started, &p, [&p, pidFile, signal] {
+                    if (QTest::qWaitFor([&] { return QFile::exists(pidFile); }, 10000) && p.processId() > 0)
+                        ::kill(pid_t(p.processId()), signal);
+                });
             });
-        };
-        const auto [status, out] = run({"refresh"}, interrupt);
-        QCOMPARE(status, 143);
-        QVERIFY2(out.contains("Stopped because Skerrin was interrupted."), out.constData());
-        QFile file(pidFile);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const pid_t background = file.readAll().trimmed().toInt();
-        QVERIFY(background > 0 && QTest::qWaitFor([&] { return ::kill(background, 0) != 0; }, 5000));
+            QVERIFY2(status == 128 + signal && out.contains("Stopped because Skerrin was interrupted."),
+                     qPrintable(QString::number(status) + ' ' + out));
+            QVERIFY(processEnds(readFile(pidFile).trimmed().toLongLong()));
+        }
     }
     void maintenanceCommandsNameTheAppImage() {
         TestRuntime runtime(m_home->filePath("rt"));
@@ -174,9 +163,9 @@ private slots:
         QCOMPARE(shown("doctor"), "Doctor passed.|" + scripts + "doctor.sh");
         QCOMPARE(shown("unpair"), "Current desktop pairing removed.|unpaired 0");
         QVERIFY(state({"launch-at-login", "on"}).value("launchAtLoginEnabled").toBool());
-        QFile entry(m_home->filePath(QStringLiteral("config/autostart/") + skerrin::desktopEntryFileName));
-        QVERIFY(entry.open(QIODevice::ReadOnly) &&
-                entry.readAll().contains("\nExec=\"/opt/My App.AppImage\"\n"));
+        QVERIFY(
+            readFile(m_home->filePath(QStringLiteral("config/autostart/") + skerrin::desktopEntryFileName))
+                .contains("\nExec=\"/opt/My App.AppImage\"\n"));
         QElapsedTimer timer;
         timer.start();
         const auto [status, out] = run({"uninstall", "--json"}); // printed, then quits on its own
@@ -184,24 +173,6 @@ private slots:
         const QJsonObject removed = QJsonDocument::fromJson(out).object();
         QCOMPARE(removed.value("latestActionOutput"), "--remove-app-bundle /opt/My App.AppImage");
         QCOMPARE(removed.value("launchAtLoginEnabled"), false);
-    }
-    void interruptedInstallIsCancelled() {
-        m_platform.setResponse("/manifest",
-                               {.body = "{\"tarball_url\":\"" + m_platform.url("/rt").toUtf8() + "\"}"});
-        m_platform.setResponse("/rt", {.body = QByteArray(4096, 'x'), .trickle = 10ms});
-        QProcess process;
-        process.setProcessEnvironment(environment());
-        process.start(SKERRIN_BINARY, {"install", "--json"});
-        QVERIFY(QTest::qWaitFor([&] { return m_platform.requests().contains("GET /rt"); }, 20000));
-        QTest::qWait(300);
-        ::kill(pid_t(process.processId()), SIGINT);
-        QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(process.exitCode(), 130);
-        const QJsonObject state = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-        QCOMPARE(state.value("transientMessage").toString(), "Action cancelled.");
-        // Neither the partial archive nor a staging folder stays behind.
-        QCOMPARE(QDir(m_home->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
-        QVERIFY(!QFile::exists(m_home->filePath(".brevant")));
     }
 };
 

@@ -1,44 +1,35 @@
 // SPDX-License-Identifier: MIT
 #include "SkerrinDesktopEntry.h"
-#include "diagnostics/CodexLogin.h"
-#include "diagnostics/CodexProbes.h"
-#include "model/ConnectorMenuBarModel.h"
-#include "model/SettingsKeys.h"
-#include "support/FakeServices.h"
-#include "support/ModelSeed.h"
-#include "support/TestRuntime.h"
+#include "support/ModelTest.h"
 
 #include <QElapsedTimer>
-#include <QTest>
+#include <QSignalSpy>
 
-using namespace skerrin;
-using namespace skerrin::test;
-using Model = ConnectorMenuBarModel;
-
-// The Codex login in a terminal, logs, copy, launch at login, the login probe's bound. Setup and
-// doctor are runner actions, driven through the command line.
+// The Codex login in a terminal, logs, copy, launch at login and uninstalling, against a runtime whose
+// status script records each run. Setup, doctor and unpair are runner actions, driven through the
+// command line.
 class TestMaintenance : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
     FakeDesktop m_desktop;
     std::optional<TestRuntime> m_runtime;
     std::unique_ptr<Model> m_model;
+    QString m_log; // what the runtime's scripts were given, in order
 
     QString at(const QString& name) const { return m_home.path() + '/' + name; }
-    QString shown() const {
-        return m_model->transientMessage().value_or("") + '|' + m_model->latestActionOutput();
-    }
 
 private slots:
     void init() {
         m_home.empty();
         qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/"); // refreshes fail fast, offline
         m_runtime.emplace(at(QStringLiteral("O'Brien \"q\" \\ $HOME ü")));
+        m_log = at("calls");
+        m_runtime->setScript(RuntimeLayout::statusScript, "echo status >> '" + m_log.toUtf8() + "'");
         m_desktop = {};
         m_model = std::make_unique<Model>(makeTestServices(m_desktop));
         m_model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
     }
-    void cleanup() { QCoro::waitFor(m_model->cancelRefreshLoop()); }
+    void cleanup() { finish(*m_model); }
 
     void codexLoginRunsInATerminal_data() {
         QTest::addColumn<QByteArray>("env");  // config/.env; null: none
@@ -104,7 +95,7 @@ private slots:
                       entry = folder + "/" + desktopEntryFileName;
         writeFile(folder, ""); // a file where the folder goes: switching on fails, the toggle stays off
         m_model->setLaunchAtLogin(true);
-        QCOMPARE(shown(),
+        QCOMPARE(actionShown(*m_model),
                  "Failed to change sign-in launch: Could not create the autostart folder.|No setup action "
                  "run yet.");
         QVERIFY(!m_model->launchAtLoginEnabled());
@@ -119,13 +110,64 @@ private slots:
         QVERIFY(m_model->transientMessage().value_or("").startsWith("修改登录后启动失败："));
         QVERIFY(!m_model->launchAtLoginEnabled() && !Model(makeTestServices()).launchAtLoginEnabled());
     }
-    void loginProbeIsBounded() {
-        writeScript(at("codex"), "sleep 60 & wait");
+    void uninstallNeedsARuntime() {
+        m_model->updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
+        m_model->setLanguage(AppLanguage::chinese);
+        QCoro::waitFor(m_model->uninstallDesktopRuntime());
+        QCOMPARE(actionShown(*m_model), "请先安装桌面 Runtime。|No setup action run yet.");
+        QVERIFY(!m_model->isBusy() && !QFile::exists(m_log));
+    }
+    void uninstall_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::newRow("succeeds silently") << QByteArray("exit 0");
+        QTest::newRow("fails") << QByteArray("echo 'cannot remove' >&2; exit 2");
+    }
+    void uninstall() {
+        QFETCH(QByteArray, script);
+        const bool succeeds = script == "exit 0";
+        const QString entry = m_home.configHome() + "/autostart/" + desktopEntryFileName;
+        // Records its arguments and whether launch at login was still on.
+        const QByteArray record =
+            "echo \"$#|$1|$2|$([ -e '" + entry.toUtf8() + "' ] && echo on || echo off)\"";
+        m_runtime->setScript(RuntimeLayout::uninstallScript,
+                             record + " >> '" + m_log.toUtf8() + "'\n" + script);
+        m_model->setLaunchAtLogin(true);
+        ModelSeed(*m_model)
+            .running(true)
+            .pairingSession({"CODE", {}, {}})
+            .platformSummaries("Phone", "Studio");
+        QCoro::waitFor(m_model->refreshSetupChecks(true));
+        QCoro::waitFor(m_model->refreshConnectivityChecks(true));
+        QSignalSpy quit(m_model.get(), &Model::quitRequested);
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(codexLoginStatus(at("codex")), (ProbeResult{false, "codex login status timed out"}));
-        QVERIFY2(timer.elapsed() > 9000 && timer.elapsed() < 30000,
-                 qPrintable(QString::number(timer.elapsed())));
+        QCoro::waitFor(m_model->uninstallDesktopRuntime());
+
+        QVERIFY(!m_model->launchAtLoginEnabled() && !QFile::exists(entry) && !m_model->isBusy());
+        const QString root = m_model->runtimeRoot();
+        const QString state =
+            QString("%1|%2|%3|%4|%5%6|%7|%8|%9")
+                .arg(root, QString::number(m_model->setupChecks().size()),
+                     QString::number(m_model->connectivityChecks().size()),
+                     m_model->pairingSession() ? "session" : "", m_model->currentPhoneSummary(),
+                     m_model->currentPairingSummary(), m_model->isRunning() ? "running" : "",
+                     m_model->statusSummary(), m_model->statusDetail());
+        const auto settings = makeSettingsStore();
+        if (succeeds) {
+            QCOMPARE(readFile(m_log), "2|--remove-app-bundle|/opt/skerrin/skerrin|off\n"); // and no refresh
+            QCOMPARE(actionShown(*m_model), "Desktop runtime uninstall requested.|");
+            QCOMPARE(state, "|0|0||||Not configured|Desktop runtime removed from this Mac.");
+            QVERIFY(!settings->string(SettingsKey::runtimeRoot) &&
+                    !settings->data(SettingsKey::runtimeRootBookmark));
+            QVERIFY(quit.wait(3000) && timer.elapsed() >= 450);
+        } else {
+            QCOMPARE(readFile(m_log), "2|--remove-app-bundle|/opt/skerrin/skerrin|off\nstatus\n");
+            QCOMPARE(actionShown(*m_model), "cannot remove\n|cannot remove\n");
+            QCOMPARE(settings->string(SettingsKey::runtimeRoot), m_runtime->root());
+            // Refreshed: the seeded running state, session and summaries are gone; the runtime stays.
+            QCOMPARE(state, root + "|9|1||||Stopped|Desktop service is not running. Runtime: " + root);
+            QVERIFY(!quit.wait(1000));
+        }
     }
 };
 

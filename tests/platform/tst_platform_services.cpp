@@ -28,11 +28,9 @@ private slots:
     }
     void terminalChainOrderAndForms() {
         const QString bin = m_home.path() + "/bin", log = m_home.path() + "/terminal.log";
-        const QStringList chain{"my-term -e",        "x-terminal-emulator -e",
-                                "gnome-terminal --", "konsole -e",
-                                "xfce4-terminal -x", "kitty",
-                                "alacritty -e",      "foot",
-                                "xterm -e"};
+        const QStringList chain = QString("my-term -e|x-terminal-emulator -e|gnome-terminal --|konsole -e|"
+                                          "xfce4-terminal -x|kitty|alacritty -e|foot|xterm -e")
+                                      .split('|');
         // Each records how it was called, runs bash's part, and stays a while as a window would.
         for (const QString& terminal : chain)
             writeScript(bin + '/' + terminal.section(' ', 0, 0),

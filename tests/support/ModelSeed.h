@@ -25,4 +25,14 @@ private:
     ConnectorMenuBarModel& m;
 };
 
+// The transient message and the latest output, as the panel shows them after an action.
+inline QString actionShown(const ConnectorMenuBarModel& model) {
+    return model.transientMessage().value_or("") + '|' + model.latestActionOutput();
+}
+
+// Awaits the refresh loop's end: every coroutine must end before the model goes.
+inline void finish(ConnectorMenuBarModel& model) {
+    QCoro::waitFor(model.cancelRefreshLoop());
+}
+
 } // namespace skerrin

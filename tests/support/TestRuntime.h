@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace skerrin::test {
 
@@ -21,6 +22,14 @@ inline bool writeFile(const QString& path, const QByteArray& content, bool execu
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The process is gone, or a zombie nobody has reaped yet, within five seconds.
+inline bool processEnds(qint64 pid) {
+    return pid > 0 && QTest::qWaitFor([pid] {
+               const QByteArray status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
+               return !status.contains("State:\t") || status.contains("State:\tZ");
+           });
 }
 
 // A bash script at `path` with the given body after the shebang line.

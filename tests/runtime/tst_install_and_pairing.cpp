@@ -1,27 +1,21 @@
 // SPDX-License-Identifier: MIT
-#include "model/ConnectorMenuBarModel.h"
-#include "model/SettingsKeys.h"
-#include "support/FakeServices.h"
-#include "support/LoopbackServer.h"
-#include "support/TestRuntime.h"
+#include "support/ModelTest.h"
 
 #include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
-#include <QTest>
-
-using namespace skerrin;
-using namespace skerrin::test;
-using namespace std::chrono_literals;
-using Model = ConnectorMenuBarModel;
 
 const QString kFormat = "The data couldn’t be read because it isn’t in the correct format.";
 
-// The installer against a loopback platform serving archives the test builds with tar. Before
-// each case a broken runtime holding a relay token sits at the standard root.
-class TestInstaller : public QObject {
+// The installer against a loopback platform serving archives the test builds with tar; the two
+// pairing steps with a real node script, cancelling one; the primary action's rows. Before each
+// case a broken runtime holding a relay token sits at the standard root.
+class TestInstallAndPairing : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
     std::optional<LoopbackServer> m_server;
+    std::optional<TestRuntime> m_runtime; // where the pairing script runs
 
     QString at(const char* name) const { return m_home.path() + '/' + name; }
     // Standard output of a bash script run in src/, with $1 = src and $2 = outside.
@@ -46,6 +40,22 @@ class TestInstaller : public QObject {
         co_await model.installStandardRuntime();
         co_await model.cancelRefreshLoop(); // every coroutine ends before the model
     }
+    // The pairing script records its arguments in scripts/args.json, then runs `then`.
+    void setScript(const QByteArray& then) {
+        m_runtime->setScript(
+            RuntimeLayout::pairingScript,
+            "import fs from 'node:fs'; import cp from 'node:child_process';\n"
+            "const out = (name, text) => fs.writeFileSync(new URL(name, import.meta.url), text);\n"
+            "out('args.json', JSON.stringify(process.argv.slice(2)));\n" +
+                then);
+    }
+    QByteArray read(const char* name) const { return readFile(m_runtime->root() + "/scripts/" + name); }
+    std::unique_ptr<Model> makeModel(bool withRuntime = true) {
+        auto model = std::make_unique<Model>(makeTestServices());
+        if (withRuntime)
+            model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
+        return model;
+    }
 
 private slots:
     void init() {
@@ -61,6 +71,7 @@ private slots:
         TestRuntime broken(Model::standardRuntimeRoot());
         broken.setEnv("RELAY_TOKEN=keep-me\n");
         QFile::remove(runtimePath(broken.root(), RuntimeLayout::connectorProgram));
+        m_runtime.emplace(m_home.path() + "/rt 'q' \"d\" $HOME ü 漢");
     }
     void install_data() {
         QTest::addColumn<QString>("manifest"); // URL: the archive's address; DIGEST, digest: its digest
@@ -79,7 +90,6 @@ private slots:
         row("no tarball_url", R"({"sha256_tar_gz":"d"})", runtime,
             "The data couldn’t be read because it is missing.");
         row("tarball_url a number", R"({"tarball_url":7})", runtime, kFormat);
-        row("digest a number", R"({"tarball_url":"URL","sha256_tar_gz":1})", runtime, kFormat);
         row("tarball_url not a URL", R"({"tarball_url":"not a url"})", runtime,
             "Runtime manifest did not include a valid tarball URL.");
         row("10 MB manifest", QString(10 << 20, ' '), runtime, "The response is too large.");
@@ -134,8 +144,7 @@ private slots:
         Model model(makeTestServices());
         model.updateRuntimeRoot(TestRuntime(at("other")).root(), std::nullopt);
         QCoro::waitFor(install(model));
-        QCOMPARE(model.transientMessage().value_or(""), "Standard runtime is already installed.");
-        QCOMPARE(model.latestActionOutput(), "No setup action run yet.");
+        QCOMPARE(actionShown(model), "Standard runtime is already installed.|No setup action run yet.");
         QCOMPARE(makeSettingsStore()->string(SettingsKey::runtimeRoot), standard.root());
         QVERIFY(m_server->requests().filter("manifest").isEmpty());
     }
@@ -149,15 +158,91 @@ private slots:
         QCoro::Task<> installing = install(model);
         QVERIFY(QTest::qWaitFor(
             [&] { return model.downloadProgress().value_or(TransferProgress{}).received > 2; }));
-        QVERIFY(model.canCancelCurrentAction());
         model.cancelCurrentAction();
         QCoro::waitFor(installing);
-        QCOMPARE(model.transientMessage().value_or("") + '|' + model.latestActionOutput(),
-                 "操作已取消。|操作已取消。");
+        QCOMPARE(actionShown(model), "操作已取消。|操作已取消。");
         QCOMPARE(print(Model::standardRuntimeRoot()), before);
         QCOMPARE(leftovers(), QStringList({"brevant-runtime"})); // the partial archive is gone
     }
+    void bothStepsGetSixArgumentsThenAStartFails() {
+        m_runtime->setEnv("PLATFORM_BASE_URL=  http://base.example/api  \n");
+        setScript("console.log('qr written')");
+        auto model = makeModel();
+        QCoro::waitFor(model->startPairing());
+        QCOMPARE(actionShown(*model), "Pairing QR generated.|qr written");
+        QCOMPARE(QJsonDocument::fromJson(read("args.json")).array().toVariantList(),
+                 QVariant(QStringList{"--", "--start", "--platform-base-url", "http://base.example/api",
+                                      "--env-file", m_runtime->root() + "/config/.env"})
+                     .toList());
+        setScript("");
+        QCoro::waitFor(model->waitForPairingConfirmation());
+        QCOMPARE(actionShown(*model), "Pairing wait finished.|Pairing wait finished.");
+        QCOMPARE(QJsonDocument::fromJson(read("args.json")).array().at(1).toString(), "--wait");
+        // A failed start still shows the session on disk.
+        setScript("console.error('boom'); process.exit(3);");
+        m_runtime->setPairingSession(R"({"setup_code":"EARLIER-1"})");
+        QCoro::waitFor(model->startPairing());
+        QCOMPARE(actionShown(*model) + model->pairingSession().value_or(PairingSessionState{}).setupCode,
+                 "boom\n|boom\nEARLIER-1");
+        finish(*model);
+    }
+    void textsAreChosenWhenTheStepBegins() {
+        setScript("setInterval(() => fs.existsSync(new URL('go', import.meta.url)) && process.exit(0), 20);");
+        auto model = makeModel();
+        QCoro::Task<> wait = model->waitForPairingConfirmation();
+        QCOMPARE(actionShown(*model),
+                 "Waiting for mobile confirmation...|Waiting for mobile confirmation...");
+        model->setLanguage(AppLanguage::chinese);
+        writeFile(m_runtime->root() + "/scripts/go", "");
+        QCoro::waitFor(wait);
+        QCOMPARE(actionShown(*model), "Pairing wait finished.|Pairing wait finished.");
+        finish(*model);
+    }
+    void cancelEndsTheScriptAndWhatItStarted() {
+        // A script that shrugs off SIGTERM and leaves a child in its group.
+        setScript("process.on('SIGTERM', () => {}); const c = cp.spawn('sleep', ['300']);\n"
+                  "out('pids', process.pid + ' ' + c.pid); setInterval(() => {}, 1000);");
+        auto model = makeModel();
+        QCoro::Task<> wait = model->waitForPairingConfirmation();
+        QVERIFY(QTest::qWaitFor([&] { return read("pids").contains(' '); }, 10000));
+        QVERIFY(model->canCancelCurrentAction());
+        const QList<QByteArray> pids = read("pids").split(' ');
+        model->cancelCurrentAction();
+        QCoro::waitFor(wait); // SIGKILL after 3 s
+        QCOMPARE(actionShown(*model), "Action cancelled.|Action cancelled.");
+        QVERIFY(!model->isBusy() && !model->canCancelCurrentAction());
+        QVERIFY(model->statusSummary() != "Not configured"); // the refreshes ran
+        QVERIFY(processEnds(pids[0].toLongLong()) && processEnds(pids[1].toLongLong()));
+        finish(*model);
+    }
+    void primaryAction_data() {
+        QTest::addColumn<QByteArray>("env");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<QString>("message"); // empty: none
+        const QByteArray configured = "RELAY_TOKEN=t\nCONNECTOR_WORKSPACE=w\n";
+        QTest::newRow("no runtime: install") << QByteArray() << false << kFormat;
+        QTest::newRow("not configured: pair") << QByteArray() << false << "Pairing QR generated.";
+        QTest::newRow("pending session: pair") << configured << true << "Pairing QR generated.";
+        QTest::newRow("stopped: keep online") << configured << false << "Desktop service is online.";
+        QTest::newRow("running: refresh only") << configured << true << "";
+    }
+    void primaryAction() {
+        QFETCH(QByteArray, env);
+        QFETCH(bool, running);
+        m_server->setResponse("/manifest", {.status = 404, .body = "<html>not here</html>"});
+        m_runtime->setEnv(env);
+        setScript("console.log('qr')");
+        if (QTest::currentDataTag() == QByteArray("pending session: pair"))
+            m_runtime->setPairingSession(R"({"setup_code":"P-1"})");
+        auto model = makeModel(QTest::currentDataTag() != QByteArray("no runtime: install"));
+        model->refreshPairingSession();
+        ModelSeed(*model).running(running);
+        QCoro::waitFor(model->performPrimaryAction());
+        QTEST(model->transientMessage().value_or(""), "message");
+        QVERIFY(!model->isBusy());
+        finish(*model);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestInstaller)
-#include "tst_installer.moc"
+QTEST_GUILESS_MAIN(TestInstallAndPairing)
+#include "tst_install_and_pairing.moc"
