@@ -11,11 +11,8 @@ namespace {
 
 // Setup and doctor may wait on the network or on the user's tools: a person can cancel them.
 AgentOperation cancellableScript(QString relativePath, QStringList arguments) {
-    return [relativePath, arguments](QString root, CancelHandle cancel) -> QCoro::Task<Result<QString>> {
-        const QString script = runtimePath(root, relativePath);
-        QCoro::Task<Result<QString>> run =
-            runShellScript(script, arguments, root, std::nullopt, std::move(cancel));
-        co_return co_await std::move(run);
+    return [relativePath, arguments](QString root, CancelHandle cancel) {
+        return runRuntimeScript(root, relativePath, arguments, std::move(cancel));
     };
 }
 

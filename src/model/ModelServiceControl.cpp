@@ -7,11 +7,7 @@ namespace skerrin {
 namespace {
 
 ConnectorMenuBarModel::Operation scriptOperation(QString relativePath) {
-    return [relativePath](QString root) -> QCoro::Task<Result<QString>> {
-        const QString script = runtimePath(root, relativePath);
-        QCoro::Task<Result<QString>> run = runShellScript(script, {}, root);
-        co_return co_await std::move(run);
-    };
+    return [relativePath](QString root) { return runRuntimeScript(root, relativePath); };
 }
 
 } // namespace

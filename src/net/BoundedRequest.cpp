@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "net/BoundedRequest.h"
 
+#include "net/ReplyHandling.h"
+
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QTimer>
@@ -10,23 +12,7 @@
 namespace skerrin {
 namespace {
 
-struct DeleteLater {
-    void operator()(QObject* object) const {
-        if (object != nullptr)
-            object->deleteLater();
-    }
-};
-
 enum class Abandoned { no, timedOut, tooLarge, redirectElsewhere };
-
-// Aborting from the event loop rather than inside a signal keeps the awaiting frame from
-// being resumed, and destroyed, underneath the emitting object.
-void abortLater(QNetworkReply* reply, Abandoned& reason, Abandoned why) {
-    if (reason != Abandoned::no)
-        return;
-    reason = why;
-    QMetaObject::invokeMethod(reply, &QNetworkReply::abort, Qt::QueuedConnection);
-}
 
 } // namespace
 
@@ -57,8 +43,7 @@ QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, 
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                              QNetworkRequest::UserVerifiedRedirectPolicy);
     const QUrl origin = request.url();
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(method == HttpMethod::head ? network->head(request)
-                                                                                 : network->get(request));
+    OwnedReply reply(method == HttpMethod::head ? network->head(request) : network->get(request));
     QNetworkReply* raw = reply.get();
     // The body is taken out as it arrives, and only up to one byte past the cap; past that Qt stops
     // reading the socket (the buffer is full), so an endless body never holds more than the cap in
@@ -71,7 +56,7 @@ QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, 
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &guard,
-                     [raw, &abandoned] { abortLater(raw, abandoned, Abandoned::timedOut); });
+                     [raw, &abandoned] { abandonLater(raw, abandoned, Abandoned::timedOut); });
     deadline.start(options.timeout);
 
     const auto take = [raw, &body, &options] {
@@ -80,7 +65,7 @@ QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, 
     };
     QObject::connect(raw, &QNetworkReply::readyRead, &guard, [&take, raw, &abandoned] {
         if (abandoned == Abandoned::no && !take())
-            abortLater(raw, abandoned, Abandoned::tooLarge);
+            abandonLater(raw, abandoned, Abandoned::tooLarge);
     });
     if (options.sameOriginRedirectsOnly) {
         QObject::connect(raw, &QNetworkReply::redirected, &guard,
@@ -88,7 +73,7 @@ QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, 
                              if (sameOrigin(origin, raw->url().resolved(target)))
                                  emit raw->redirectAllowed();
                              else
-                                 abortLater(raw, abandoned, Abandoned::redirectElsewhere);
+                                 abandonLater(raw, abandoned, Abandoned::redirectElsewhere);
                          });
     }
 

@@ -2,6 +2,7 @@
 #include "net/StreamingTransfer.h"
 
 #include "net/BoundedRequest.h"
+#include "net/ReplyHandling.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -17,20 +18,13 @@ namespace {
 // large the body.
 constexpr qint64 kReadBuffer = 256 * 1024;
 
-struct DeleteLater {
-    void operator()(QObject* object) const {
-        if (object != nullptr)
-            object->deleteLater();
-    }
-};
-
 enum class Ended { no, idle, stopped, sinkFailed };
 
 } // namespace
 
 QCoro::Task<FinishedTransfer> streamGet(QNetworkAccessManager* network, QUrl url, TransferOptions options) {
     QNetworkRequest request(url);
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(network->get(request));
+    OwnedReply reply(network->get(request));
     QNetworkReply* raw = reply.get();
     raw->setReadBufferSize(kReadBuffer);
     Ended ended = Ended::no;
@@ -38,14 +32,7 @@ QCoro::Task<FinishedTransfer> streamGet(QNetworkAccessManager* network, QUrl url
     TransferProgress progress;
     QObject guard; // every connection below dies with this frame
 
-    // Aborting from the event loop rather than inside a signal keeps the awaiting frame from being
-    // resumed, and destroyed, underneath the emitting object.
-    const auto end = [raw, &ended](Ended why) {
-        if (ended != Ended::no)
-            return;
-        ended = why;
-        QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
-    };
+    const auto end = [raw, &ended](Ended why) { abandonLater(raw, ended, why); };
 
     QTimer idle;
     idle.setSingleShot(true);

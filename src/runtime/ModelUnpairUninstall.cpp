@@ -14,11 +14,7 @@ QCoro::Task<> ConnectorMenuBarModel::unpairCurrentInstallation() {
         ui(QStringLiteral("Current desktop pairing removed."), QStringLiteral("当前桌面配对已移除。")),
         ui(QStringLiteral("Current desktop pairing removal requested."),
            QStringLiteral("已请求移除当前桌面配对。")),
-        false, [](QString root) -> QCoro::Task<Result<QString>> {
-            const QString script = runtimePath(root, RuntimeLayout::unpairScript);
-            QCoro::Task<Result<QString>> run = runShellScript(script, {}, root);
-            co_return co_await std::move(run);
-        });
+        false, [](QString root) { return runRuntimeScript(root, RuntimeLayout::unpairScript); });
 }
 
 QCoro::Task<> ConnectorMenuBarModel::uninstallDesktopRuntime() {
@@ -37,9 +33,8 @@ QCoro::Task<> ConnectorMenuBarModel::uninstallDesktopRuntime() {
     // failed uninstall does not switch it back on.
     if (m_launchAtLoginEnabled)
         setLaunchAtLogin(false);
-    const QString script = runtimePath(*root, RuntimeLayout::uninstallScript);
     const QStringList arguments = RuntimeArguments::uninstall(appInfo().bundlePath());
-    QCoro::Task<Result<QString>> run = runShellScript(script, arguments, *root);
+    QCoro::Task<Result<QString>> run = runRuntimeScript(*root, RuntimeLayout::uninstallScript, arguments);
     const Result<QString> result = co_await std::move(run);
 
     if (!result.ok()) {

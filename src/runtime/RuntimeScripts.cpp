@@ -34,6 +34,14 @@ QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments,
     co_return co_await std::move(run);
 }
 
+QCoro::Task<Result<QString>> runRuntimeScript(QString root, QString relativePath, QStringList arguments,
+                                              std::optional<CancelHandle> cancel) {
+    const QString script = runtimePath(root, relativePath);
+    QCoro::Task<Result<QString>> run =
+        runShellScript(script, arguments, root, std::nullopt, std::move(cancel));
+    co_return co_await std::move(run);
+}
+
 QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments,
                                            std::optional<CancelHandle> cancel) {
     ProcessSpec spec =

@@ -13,6 +13,10 @@ QCoro::Task<Result<QString>> runShellScript(QString path, QStringList arguments,
                                             std::optional<TimeLimit> limit = std::nullopt,
                                             std::optional<CancelHandle> cancel = std::nullopt);
 
+// The runtime's own script <root>/<relativePath>, run as runShellScript runs it.
+QCoro::Task<Result<QString>> runRuntimeScript(QString root, QString relativePath, QStringList arguments = {},
+                                              std::optional<CancelHandle> cancel = std::nullopt);
+
 // node <root>/<script> <arguments...> in the root, node found through the fixed search path.
 QCoro::Task<Result<QString>> runNodeScript(QString root, QString scriptRelativePath, QStringList arguments,
                                            std::optional<CancelHandle> cancel = std::nullopt);
