@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A loopback stand-in for the maker's platform: runtime manifest and archive, pairing with a
 // web "phone", the desktop runtime status, the connector's heartbeat and the relay health path.
-// Usage: node server.mjs [PORT] [--code-ttl SECONDS] [--archive FILE]
+// Usage: node server.mjs [PORT] [--code-ttl SECONDS] [--archive FILE] [--archive-rate KIB_PER_SECOND]
 // PORT 0 (the default) takes a free one. The first line printed is the base URL.
 import { execFileSync } from 'node:child_process';
 import crypto from 'node:crypto';
@@ -16,15 +16,17 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 const MAX_BODY_BYTES = 64 * 1024;
 
 function parseArguments(argv) {
-  const options = { port: 0, codeTtlSeconds: 600, archive: null };
+  const options = { port: 0, codeTtlSeconds: 600, archive: null, archiveRate: 0 };
   for (let i = 0; i < argv.length; i++) {
     const arg = argv[i];
     if (arg === '--code-ttl' && i + 1 < argv.length) options.codeTtlSeconds = Number(argv[++i]);
     else if (arg === '--archive' && i + 1 < argv.length) options.archive = path.resolve(argv[++i]);
+    else if (arg === '--archive-rate' && i + 1 < argv.length) options.archiveRate = Number(argv[++i]);
     else if (/^\d+$/.test(arg)) options.port = Number(arg);
     else throw new Error(`unknown argument: ${arg}`);
   }
-  if (!(options.codeTtlSeconds > 0) || options.port > 65535) throw new Error('usage: server.mjs [PORT] [--code-ttl SECONDS] [--archive FILE]');
+  if (!(options.codeTtlSeconds > 0) || options.port > 65535 || !(options.archiveRate >= 0))
+    throw new Error('usage: server.mjs [PORT] [--code-ttl SECONDS] [--archive FILE] [--archive-rate KIB_PER_SECOND]');
   return options;
 }
 
@@ -225,9 +227,18 @@ function makeHandler(platform, archive) {
       res.writeHead(200, { 'Content-Type': 'application/gzip', 'Content-Length': archive.size });
       if (req.method === 'HEAD') return res.end();
       // Streamed: a large archive costs a read buffer per download, not its whole size.
-      const stream = fs.createReadStream(archive.path);
+      // Paced downloads go in quarter-second pieces, so progress shows.
+      const piece = archive.rate ? Math.max(256, Math.floor((archive.rate * 1024) / 4)) : 64 * 1024;
+      const stream = fs.createReadStream(archive.path, { highWaterMark: Math.min(piece, 64 * 1024) });
       stream.on('error', () => res.destroy());
-      stream.pipe(res);
+      res.on('close', () => stream.destroy());
+      if (!archive.rate) return stream.pipe(res);
+      stream.on('data', (chunk) => {
+        stream.pause();
+        res.write(chunk);
+        setTimeout(() => stream.resume(), (chunk.length / 1024 / archive.rate) * 1000);
+      });
+      stream.on('end', () => res.end());
     },
 
     'POST /v1/desktop/pairing/codes': async (req, res, url) => {
@@ -331,7 +342,7 @@ async function main() {
   const cleanUp = () => fs.rmSync(workDir, { recursive: true, force: true });
   try {
     const archivePath = options.archive ?? buildRuntimeArchive(workDir);
-    const archive = { path: archivePath, size: fs.statSync(archivePath).size, sha256: await sha256Of(archivePath) };
+    const archive = { path: archivePath, size: fs.statSync(archivePath).size, sha256: await sha256Of(archivePath), rate: options.archiveRate };
     const platform = new Platform(options);
     const server = http.createServer(makeHandler(platform, archive));
     server.requestTimeout = 30_000;
