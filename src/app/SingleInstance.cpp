@@ -19,6 +19,8 @@ const QByteArray kShowRequest = "show\n";
 SingleInstance::SingleInstance(const QString& appId, QObject* parent) : QObject(parent) {
     // Not /tmp: the runtime folder is the user's own, and gone after a reboot with every stale file.
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        return;
     m_lockPath = folder + QLatin1Char('/') + appId + QStringLiteral(".lock");
     m_socketPath = folder + QLatin1Char('/') + appId + QStringLiteral(".socket");
     connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
@@ -31,6 +33,12 @@ SingleInstance::~SingleInstance() {
 }
 
 SingleInstance::Role SingleInstance::start() {
+    if (m_lockPath.isEmpty()) {
+        std::fputs(
+            "skerrin: no runtime folder for the instance lock; a second launch will not find this one\n",
+            stderr);
+        return Role::primary;
+    }
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     // Stale only when its holder is gone, however old: a long-running instance keeps its lock.
     m_lock->setStaleLockTime(0);
