@@ -261,9 +261,11 @@ std::optional<Command> parseCommand(const QStringList& arguments) {
 }
 
 QString usageText() {
-    return QStringLiteral("usage: skerrin [COMMAND [ARG]] [--json]\n"
+    return QStringLiteral("usage: skerrin [--windowed]\n"
+                          "       skerrin COMMAND [ARG] [--json]\n"
                           "\n"
-                          "Runs headless: no display is needed.\n"
+                          "Without a command Skerrin starts in the tray, or with --windowed as an\n"
+                          "ordinary window. A command runs headless: no display is needed.\n"
                           "\n"
                           "commands:\n"
                           "  state               print the current state\n"

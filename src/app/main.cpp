@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLine.h"
+#include "app/TrayApplication.h"
 
 #include <QCoreApplication>
 
@@ -10,11 +11,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
-    if (arguments.isEmpty()) {
-        // The tray application arrives with the panel; until then the command line is the interface.
-        std::fputs(qPrintable(skerrin::usageText()), stderr);
-        return 2;
-    }
+    if (arguments.isEmpty() || arguments == QStringList{QStringLiteral("--windowed")})
+        return skerrin::runTrayApplication(argc, argv, !arguments.isEmpty());
     const std::optional<skerrin::Command> command = skerrin::parseCommand(arguments);
     if (!command) {
         std::fputs(qPrintable(skerrin::usageText()), stderr);

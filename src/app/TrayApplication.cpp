@@ -1,0 +1,207 @@
+// SPDX-License-Identifier: MIT
+#include "app/TrayApplication.h"
+
+#include "app/SingleInstance.h"
+#include "model/ConnectorMenuBarModel.h"
+#include "panel/ConnectorMenuBarView.h"
+#include "panel/PanelPlacement.h"
+#include "panel/PanelWindow.h"
+#include "panel/StatusTrayIcon.h"
+#include "platform/widgets/QtFolderChooser.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+
+#include <QCoroSignal>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace skerrin {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kTrayRetryPeriod = 1500ms;
+constexpr auto kTrayRetryLimit = 30s;
+
+int g_signalPipe[2] = {-1, -1};
+
+void forwardSignal(int signal) {
+    const int saved = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &number, 1);
+    errno = saved;
+}
+
+// SIGINT and SIGTERM quit as the Quit item does; a second one exits at once.
+void quitOnSignals(TrayApplication& tray) {
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("skerrin: signals will end Skerrin without winding down");
+        return;
+    }
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &tray);
+    QObject::connect(notifier, &QSocketNotifier::activated, &tray, [&tray, received = 0]() mutable {
+        unsigned char number = 0;
+        if (::read(g_signalPipe[0], &number, 1) != 1)
+            return;
+        if (received++ > 0)
+            std::_Exit(128 + number);
+        tray.quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
+
+TrayApplication::TrayApplication(ConnectorMenuBarModel& model, bool windowed, QObject* parent)
+    : QObject(parent), m_model(model), m_panel(std::make_unique<PanelWindow>(model)) {
+    connect(&m_panel->view(), &ConnectorMenuBarView::quitRequested, this, &TrayApplication::quit);
+    connect(m_panel.get(), &PanelWindow::windowClosed, this, &TrayApplication::windowClosed);
+    if (windowed) {
+        m_panel->showAsWindow();
+        return;
+    }
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        enterTrayMode();
+        return;
+    }
+    m_panel->showAsWindow();
+    m_lookingSince.start();
+    m_trayRetry.setInterval(kTrayRetryPeriod);
+    connect(&m_trayRetry, &QTimer::timeout, this, &TrayApplication::lookForTray);
+    m_trayRetry.start();
+}
+
+TrayApplication::~TrayApplication() = default;
+
+void TrayApplication::lookForTray() {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_trayRetry.stop();
+        enterTrayMode();
+    } else if (m_lookingSince.hasExpired(std::chrono::milliseconds(kTrayRetryLimit).count())) {
+        m_trayRetry.stop(); // no tray: the window is the application, and nothing polls
+    }
+}
+
+void TrayApplication::enterTrayMode() {
+    m_tray = std::make_unique<StatusTrayIcon>(m_model);
+    connect(m_tray.get(), &StatusTrayIcon::toggleRequested, this, &TrayApplication::togglePanel);
+    connect(m_tray.get(), &StatusTrayIcon::openRequested, this, &TrayApplication::showPanel);
+    connect(m_tray.get(), &StatusTrayIcon::quitRequested, this, &TrayApplication::quit);
+    m_tray->show();
+}
+
+void TrayApplication::showPanel() {
+    if (m_quitting)
+        return;
+    const bool openAsWindow = m_panel->isVisible() && !m_panel->isPopup();
+    if (m_tray && !openAsWindow)
+        m_panel->showAsPopup(popupPosition());
+    else
+        m_panel->showAsWindow();
+}
+
+void TrayApplication::togglePanel() {
+    if (m_panel->isVisible())
+        m_panel->hide();
+    else if (!m_panel->closedOnFocusLossJustNow()) // that click took the focus and closed it
+        showPanel();
+}
+
+void TrayApplication::windowClosed() {
+    if (!m_tray)
+        quit(); // with no tray, nothing would be left to open it again
+}
+
+std::optional<QPoint> TrayApplication::popupPosition() const {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return std::nullopt; // the compositor places windows; a client cannot
+    const QRect icon = m_tray->geometry();
+    const QPoint pointer = QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(icon.isEmpty() ? pointer : icon.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return std::nullopt;
+    return panelPosition(icon, pointer, screen->availableGeometry(), m_panel->popupSize());
+}
+
+void TrayApplication::quit() {
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    QCoro::Task<> task = windDown();
+    QCoro::connect(std::move(task), this, [this] { emit finished(); });
+}
+
+QCoro::Task<> TrayApplication::windDown() {
+    m_model.cancelCurrentAction();
+    m_panel->hide();
+    co_await m_model.cancelRefreshLoop();
+}
+
+int runTrayApplication(int& argc, char** argv, bool windowed) {
+    // X11 takes the windows' class from RESOURCE_NAME when it makes the first window; the desktop
+    // entry matches windows by it. Children get the environment as it was, or a terminal opened
+    // for the Codex login would pass for Skerrin.
+    const std::optional<QByteArray> inheritedName =
+        qEnvironmentVariableIsSet("RESOURCE_NAME") ? std::optional(qgetenv("RESOURCE_NAME")) : std::nullopt;
+    qputenv("RESOURCE_NAME", SKERRIN_APP_ID);
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(SKERRIN_APP_ID));
+    QCoreApplication::setOrganizationName(QStringLiteral("Skerrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Skerrin"));
+    // Closing the window quits only when there is no tray: TrayApplication decides, not Qt.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SingleInstance instance(QStringLiteral(SKERRIN_APP_ID));
+    switch (instance.start()) {
+    case SingleInstance::Role::handedOver:
+        return 0;
+    case SingleInstance::Role::failed:
+        return 1;
+    case SingleInstance::Role::primary:
+        break;
+    }
+
+    PlatformServices services = makePlatformServices();
+    services.chooseFolder = makeFolderChooser();
+    ConnectorMenuBarModel model(std::move(services));
+    TrayApplication tray(model, windowed);
+    tray.panel().winId(); // the first window: its class is fixed from here on
+    if (inheritedName)
+        qputenv("RESOURCE_NAME", *inheritedName);
+    else
+        qunsetenv("RESOURCE_NAME");
+    QObject::connect(&instance, &SingleInstance::showRequested, &tray, &TrayApplication::showPanel);
+    QObject::connect(&tray, &TrayApplication::finished, &app, &QCoreApplication::quit);
+    quitOnSignals(tray);
+
+    const int status = QApplication::exec();
+    // After an uninstall the model ends the event loop itself, with its refresh loop still alive.
+    QCoro::Task<> ending = model.cancelRefreshLoop();
+    QCoro::waitFor(std::move(ending));
+    if (model.isBusy()) {
+        // A cancelled action still waits for its script; it must not resume into a destroyed model.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    return status;
+}
+
+} // namespace skerrin

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "core/Language.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+class QMenu;
+
+namespace skerrin {
+
+class ConnectorMenuBarModel;
+
+// The bundled tray symbol for one of the model's three status icon names, drawn at every tray size.
+QIcon trayIconFor(const QString& statusIcon);
+
+// The tray icon: the model's status symbol and summary, a left click to toggle the panel and a
+// menu to open it or quit.
+class StatusTrayIcon : public QObject {
+    Q_OBJECT
+
+public:
+    explicit StatusTrayIcon(ConnectorMenuBarModel& model, QObject* parent = nullptr);
+    ~StatusTrayIcon() override;
+
+    void show();
+    // Where the icon is on the screen; empty when the tray host does not say.
+    QRect geometry() const;
+
+signals:
+    void toggleRequested();
+    void openRequested();
+    void quitRequested();
+
+private:
+    void scheduleUpdate();
+    void update();
+    void rebuildMenu();
+
+    ConnectorMenuBarModel& m_model;
+    QSystemTrayIcon m_icon;
+    QPointer<QMenu> m_menu;
+    AppLanguage m_menuLanguage = AppLanguage::english;
+    QString m_shownIcon;
+    bool m_updatePending = false;
+};
+
+} // namespace skerrin
