@@ -13,21 +13,6 @@ namespace skerrin::panel {
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The prominent style: filled with the accent colour while enabled; disabled it looks like any
-// other disabled button.
-void makeProminent(QPushButton* button) {
-    QPalette palette = button->palette();
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Button, palette.color(group, QPalette::Highlight));
-        palette.setColor(group, QPalette::ButtonText, palette.color(group, QPalette::HighlightedText));
-    }
-    button->setPalette(palette);
-}
-
-} // namespace
-
 DesktopServiceGroup::DesktopServiceGroup(ConnectorMenuBarModel& model, PanelTasks& tasks, QWidget* parent)
     : QObject(parent), m_model(model) {
     const Group group = makeGroup("desktopServiceGroup", 12, parent);
@@ -39,7 +24,7 @@ DesktopServiceGroup::DesktopServiceGroup(ConnectorMenuBarModel& model, PanelTask
     name(m_subtitle, "primarySubtitle");
     name(m_primary, "primaryButton");
     name(m_launch, "launchAtLoginToggle");
-    makeProminent(m_primary);
+    setAccented(m_primary, true);
     group.content->addWidget(m_subtitle);
     group.content->addWidget(m_primary, 0, Qt::AlignLeft);
     group.content->addWidget(m_launch, 0, Qt::AlignLeft);

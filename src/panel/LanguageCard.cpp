@@ -48,9 +48,11 @@ LanguageCard::LanguageCard(ConnectorMenuBarModel& model, QWidget* parent)
 
 void LanguageCard::sync() {
     setLabelText(m_title, m_model.ui(u"Language"_s, u"语言"_s));
-    QPushButton* chosen = m_model.language() == AppLanguage::chinese ? m_chinese : m_english;
-    if (!chosen->isChecked())
-        chosen->setChecked(true);
+    const bool chinese = m_model.language() == AppLanguage::chinese;
+    (chinese ? m_chinese : m_english)->setChecked(true);
+    // A sunken segment hardly shows on some themes: the chosen one takes the accent colour.
+    setAccented(m_english, !chinese);
+    setAccented(m_chinese, chinese);
 }
 
 } // namespace skerrin::panel

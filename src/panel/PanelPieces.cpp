@@ -121,7 +121,9 @@ void CheckIcon::paintEvent(QPaintEvent*) {
         mark.moveTo(s * 0.28, s * 0.52);
         mark.lineTo(s * 0.44, s * 0.68);
         mark.lineTo(s * 0.73, s * 0.34);
-        painter.setPen(QPen(Qt::white, s * 0.12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        // The window's colour: light on the dark green of a light theme, dark on a dark theme's.
+        painter.setPen(
+            QPen(palette().color(QPalette::Window), s * 0.12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(mark);
     } else {

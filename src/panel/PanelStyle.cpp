@@ -120,6 +120,22 @@ QColor withOpacity(QColor color, double opacity) {
     return color;
 }
 
+void setAccented(QWidget* button, bool accented) {
+    if (button->property("accented").toBool() == accented)
+        return;
+    button->setProperty("accented", accented);
+    if (!accented) {
+        button->setPalette(QPalette()); // inherit again
+        return;
+    }
+    QPalette palette = button->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Button, palette.color(group, QPalette::Highlight));
+        palette.setColor(group, QPalette::ButtonText, palette.color(group, QPalette::HighlightedText));
+    }
+    button->setPalette(palette);
+}
+
 void setTextColor(QWidget* widget, const QColor& color) {
     if (widget->palette().color(QPalette::Active, QPalette::WindowText) == color)
         return; // a palette change relays out and repaints: not on every model change

@@ -32,6 +32,10 @@ QColor runningColor(const QPalette& palette);
 QColor attentionColor(const QPalette& palette);
 QColor withOpacity(QColor color, double opacity);
 
+// The prominent look, filled with the accent colour while enabled (a disabled button looks like any
+// other), or back to the inherited look.
+void setAccented(QWidget* button, bool accented);
+
 // Sets the colour a label or text view draws its text in, in every colour group but the disabled one.
 void setTextColor(QWidget* widget, const QColor& color);
 void setTextStyle(QWidget* widget, TextRole role, const QColor& color);
