@@ -86,6 +86,7 @@ void PairingGroup::sync(bool hasRuntimeRoot) {
     setLabelText(m_hint, m.ui(u"Scan once in the iPhone app, then tap Finish Pairing."_s,
                               u"在 iPhone App 里扫一次，然后点“完成配对”。"_s));
     m_qr->setVisible(m_qr->setImage(m_qrCache.image(session->qrPath)));
+    setAccessibleText(m_qr, m.ui(u"QR code"_s, u"二维码"_s));
     setLabelText(m_codeTitle, m.ui(u"Setup Code"_s, u"配对码"_s));
     m_code->setContent(session->setupCode);
     setAccessibleText(m_code, m_codeTitle->text());

@@ -95,6 +95,7 @@ void StatusCard::sync() {
             m_progress->setRange(0, 0); // the size is not known: a busy bar
             m_progress->setFormat(megabytes(progress->received) + u" MB"_s);
         }
+        setAccessibleText(m_progress, m.ui(u"Download"_s, u"下载"_s));
         m_progress->setVisible(true);
     } else {
         m_progress->setVisible(false);
