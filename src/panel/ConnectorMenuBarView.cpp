@@ -2,19 +2,167 @@
 #include "panel/ConnectorMenuBarView.h"
 
 #include "model/ConnectorMenuBarModel.h"
+#include "panel/AdvancedSection.h"
+#include "panel/Confirmations.h"
+#include "panel/DesktopServiceGroup.h"
+#include "panel/LanguageCard.h"
+#include "panel/PairingGroup.h"
+#include "panel/PanelPieces.h"
+#include "panel/StatusCard.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 namespace skerrin {
 
-// Placeholder until the blocks land: the frame only.
+using namespace Qt::StringLiterals;
+using namespace panel;
+
+namespace {
+
+constexpr int kPanelWidth = 430;
+constexpr int kPanelHeight = 760;
+constexpr int kInset = 14;
+
+QCoro::Task<> refreshOnAppearance(ConnectorMenuBarModel& model) {
+    QCoro::Task<> status = model.refreshDesktopRuntimeStatus(true);
+    co_await std::move(status);
+    model.refreshPairingSession();
+}
+
+} // namespace
+
 ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget* parent)
-    : QWidget(parent), m_model(model) {
-    setFixedSize(430, 760);
+    : QWidget(parent), m_model(model), m_tasks(new PanelTasks(this)), m_scroll(new QScrollArea(this)) {
+    setObjectName(u"connectorMenuBarView"_s);
+    setFixedSize(kPanelWidth, kPanelHeight);
+    m_scroll->setObjectName(u"panelScrollArea"_s);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(m_scroll);
+
+    auto* content = new QWidget;
+    content->setObjectName(u"panelContent"_s);
+    m_statusCard = new StatusCard(model, content);
+    m_languageCard = new LanguageCard(model, content);
+    m_service = new DesktopServiceGroup(model, *m_tasks, content);
+    m_pairing = new PairingGroup(model, *m_tasks, content);
+    m_advanced = new AdvancedSection(model, *m_tasks, content);
+    m_quit = new QPushButton(content);
+    name(m_quit, "quitButton");
+    m_unpairConfirm = new Confirmation(Confirmation::Kind::removePairing, model, *m_tasks, this);
+    m_uninstallConfirm = new Confirmation(Confirmation::Kind::uninstall, model, *m_tasks, this);
+
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(kInset, kInset, kInset, kInset);
+    column->setSpacing(kInset);
+    column->addWidget(m_statusCard);
+    column->addWidget(m_languageCard);
+    column->addWidget(m_service->box());
+    column->addWidget(m_pairing->box());
+    // The disclosure and what it shows are one block: no gap of their own between them.
+    auto* advanced = new QVBoxLayout;
+    advanced->setSpacing(0);
+    advanced->addWidget(m_advanced->toggle(), 0, Qt::AlignLeft);
+    advanced->addWidget(m_advanced->content());
+    column->addLayout(advanced);
+    auto* quitRow = new QHBoxLayout;
+    quitRow->addStretch(1);
+    quitRow->addWidget(m_quit);
+    column->addLayout(quitRow);
+    column->addStretch(1);
+    m_scroll->setWidget(content);
+
+    connect(m_quit, &QPushButton::clicked, this, &ConnectorMenuBarView::quitRequested);
+    connect(m_advanced, &AdvancedSection::chooseFolderRequested, this,
+            &ConnectorMenuBarView::chooseRuntimeFolder);
+    connect(m_advanced, &AdvancedSection::removePairingRequested, m_unpairConfirm, &Confirmation::open);
+    connect(m_advanced, &AdvancedSection::uninstallRequested, m_uninstallConfirm, &Confirmation::open);
+    for (Confirmation* confirmation : {m_unpairConfirm, m_uninstallConfirm})
+        connect(confirmation, &Confirmation::shownChanged, this, &ConnectorMenuBarView::updateDialogShown);
+    connect(m_tasks, &PanelTasks::allFinished, this, &ConnectorMenuBarView::tasksFinished);
+    // The model tells before it stores: draw once the store is done, once for a burst of changes.
+    connect(&m_model, &ConnectorMenuBarModel::willChange, this, &ConnectorMenuBarView::scheduleSync);
+
+    setTabOrder();
+    sync();
 }
 
 ConnectorMenuBarView::~ConnectorMenuBarView() = default;
 
-bool ConnectorMenuBarView::isShowingDialog() const { return m_dialogShown; }
+bool ConnectorMenuBarView::isShowingDialog() const {
+    return m_dialogShown;
+}
 
-void ConnectorMenuBarView::showEvent(QShowEvent* event) { QWidget::showEvent(event); }
+bool ConnectorMenuBarView::hasRunningTasks() const {
+    return m_tasks->running() > 0;
+}
+
+void ConnectorMenuBarView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_service->primaryButton()->setFocus(Qt::OtherFocusReason);
+    QCoro::Task<> appearance = refreshOnAppearance(m_model);
+    m_tasks->start(std::move(appearance));
+}
+
+void ConnectorMenuBarView::scheduleSync() {
+    if (m_syncPending)
+        return;
+    m_syncPending = true;
+    QMetaObject::invokeMethod(this, &ConnectorMenuBarView::sync, Qt::QueuedConnection);
+}
+
+void ConnectorMenuBarView::sync() {
+    m_syncPending = false;
+    const bool hasRoot = m_model.validRuntimeRoot(m_model.runtimeRoot()).has_value();
+    m_statusCard->sync();
+    m_languageCard->sync();
+    m_service->sync();
+    m_pairing->sync(hasRoot);
+    m_advanced->sync(hasRoot);
+    setButtonText(m_quit, m_model.ui(u"Quit"_s, u"退出"_s));
+    m_unpairConfirm->sync();
+    m_uninstallConfirm->sync();
+    emit rendered();
+}
+
+void ConnectorMenuBarView::chooseRuntimeFolder() {
+    // The chooser is modal and returns when the user has chosen; the popup must stay meanwhile.
+    m_choosingFolder = true;
+    updateDialogShown();
+    std::optional<QCoro::Task<>> refresh = m_model.chooseRuntimeFolder();
+    m_choosingFolder = false;
+    updateDialogShown();
+    if (refresh)
+        m_tasks->start(std::move(*refresh));
+}
+
+void ConnectorMenuBarView::updateDialogShown() {
+    const bool shown = m_choosingFolder || m_unpairConfirm->isOpen() || m_uninstallConfirm->isOpen();
+    if (shown == m_dialogShown)
+        return;
+    m_dialogShown = shown;
+    emit dialogShownChanged(shown);
+}
+
+void ConnectorMenuBarView::setTabOrder() {
+    QList<QWidget*> order{m_statusCard->cancelButton(), m_languageCard->english(), m_languageCard->chinese(),
+                          m_service->primaryButton(),   m_service->launchToggle(), m_pairing->finishButton(),
+                          m_pairing->openQrButton()};
+    order.append(m_advanced->tabOrder());
+    order.append(m_quit);
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
 
 } // namespace skerrin

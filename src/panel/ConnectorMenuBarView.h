@@ -3,9 +3,22 @@
 
 #include <QWidget>
 
+class QPushButton;
+class QScrollArea;
+
 namespace skerrin {
 
 class ConnectorMenuBarModel;
+
+namespace panel {
+class AdvancedSection;
+class Confirmation;
+class DesktopServiceGroup;
+class LanguageCard;
+class PairingGroup;
+class PanelTasks;
+class StatusCard;
+} // namespace panel
 
 // The panel: every block of state and every action, 430 × 760, drawn from one model.
 class ConnectorMenuBarView : public QWidget {
@@ -18,19 +31,44 @@ public:
     // True while one of its confirmations or the folder chooser is open; the popup holding the
     // panel must not close then.
     bool isShowingDialog() const;
+    // Model operations the panel started that have not ended yet. They use the model: it must
+    // outlive them.
+    bool hasRunningTasks() const;
 
 signals:
     // The Quit button; the application decides how to end.
     void quitRequested();
     // A confirmation or the folder chooser opened (true) or closed (false).
     void dialogShownChanged(bool shown);
+    // Every task the panel started has ended.
+    void tasksFinished();
+    // The panel has drawn the model's state anew (at most once per turn of the event loop).
+    void rendered();
 
 protected:
     // Each time the panel is shown: forced platform status, then the pairing session.
     void showEvent(QShowEvent* event) override;
 
 private:
+    void scheduleSync();
+    void sync();
+    void chooseRuntimeFolder();
+    void updateDialogShown();
+    void setTabOrder();
+
     ConnectorMenuBarModel& m_model;
+    panel::PanelTasks* m_tasks;
+    QScrollArea* m_scroll;
+    panel::StatusCard* m_statusCard;
+    panel::LanguageCard* m_languageCard;
+    panel::DesktopServiceGroup* m_service;
+    panel::PairingGroup* m_pairing;
+    panel::AdvancedSection* m_advanced;
+    QPushButton* m_quit;
+    panel::Confirmation* m_unpairConfirm;
+    panel::Confirmation* m_uninstallConfirm;
+    bool m_syncPending = false;
+    bool m_choosingFolder = false;
     bool m_dialogShown = false;
 };
 

@@ -11,6 +11,14 @@ public:
     explicit ModelSeed(ConnectorMenuBarModel& model) : m(model) {}
     ModelSeed& running(bool value) { return m.setIsRunning(value), *this; }
     ModelSeed& busy(bool value) { return m.setIsBusy(value), *this; }
+    ModelSeed& detail(QString value) { return m.setStatusDetail(std::move(value)), *this; }
+    ModelSeed& message(std::optional<QString> value) {
+        return m.setTransientMessage(std::move(value)), *this;
+    }
+    ModelSeed& setupChecks(QList<SetupCheck> value) { return m.setSetupChecks(std::move(value)), *this; }
+    ModelSeed& download(std::optional<TransferProgress> value) {
+        return m.setDownloadProgress(std::move(value)), *this;
+    }
     ModelSeed& diagnostics(QString value) { return m.setStatusDiagnostics(std::move(value)), *this; }
     ModelSeed& latestOutput(QString value) { return m.setLatestActionOutput(std::move(value)), *this; }
     ModelSeed& pairingSession(PairingSessionState value) {

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#include "panel/LanguageCard.h"
+
+#include "model/ConnectorMenuBarModel.h"
+#include "panel/PanelPieces.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+namespace skerrin::panel {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kPickerWidth = 120;
+
+} // namespace
+
+LanguageCard::LanguageCard(ConnectorMenuBarModel& model, QWidget* parent)
+    : QWidget(parent), m_model(model), m_title(sectionTitle(this)), m_english(new QPushButton(u"EN"_s, this)),
+      m_chinese(new QPushButton(u"中文"_s, this)) {
+    name(this, "languageCard");
+    name(m_title, "languageTitle");
+    name(m_english, "languageEnglish", u"English"_s);
+    name(m_chinese, "languageChinese", u"中文"_s);
+    auto* segments = new QButtonGroup(this);
+    segments->setExclusive(true);
+    auto* picker = new QHBoxLayout;
+    picker->setSpacing(0);
+    for (QPushButton* segment : {m_english, m_chinese}) {
+        segment->setCheckable(true);
+        segment->setFixedWidth(kPickerWidth / 2);
+        segments->addButton(segment);
+        picker->addWidget(segment);
+    }
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(m_title, 0, Qt::AlignVCenter);
+    row->addStretch(1);
+    row->addLayout(picker);
+
+    // `clicked`, not `toggled`: only the user switches the language, never the panel showing the model.
+    connect(m_english, &QPushButton::clicked, this, [this] { m_model.setLanguage(AppLanguage::english); });
+    connect(m_chinese, &QPushButton::clicked, this, [this] { m_model.setLanguage(AppLanguage::chinese); });
+}
+
+void LanguageCard::sync() {
+    setLabelText(m_title, m_model.ui(u"Language"_s, u"语言"_s));
+    const bool chinese = m_model.language() == AppLanguage::chinese;
+    (chinese ? m_chinese : m_english)->setChecked(true);
+    // A sunken segment hardly shows on some themes: the chosen one takes the accent colour.
+    setAccented(m_english, !chinese);
+    setAccented(m_chinese, chinese);
+}
+
+} // namespace skerrin::panel

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace skerrin {
+class ConnectorMenuBarModel;
+}
+
+namespace skerrin::panel {
+
+// "Language" and a two-segment picker, EN and 中文, that switches every text of the panel at once.
+class LanguageCard : public QWidget {
+    Q_OBJECT
+
+public:
+    LanguageCard(ConnectorMenuBarModel& model, QWidget* parent);
+    void sync();
+    QPushButton* english() const { return m_english; }
+    QPushButton* chinese() const { return m_chinese; }
+
+private:
+    ConnectorMenuBarModel& m_model;
+    QLabel* m_title;
+    QPushButton* m_english;
+    QPushButton* m_chinese;
+};
+
+} // namespace skerrin::panel

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+#include "panel/LogsGroup.h"
+
+#include "model/ConnectorMenuBarModel.h"
+#include "panel/PanelPieces.h"
+
+#include <QGroupBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace skerrin::panel {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kOutputInset = 10;
+constexpr int kOutputMinHeight = 120;
+constexpr int kOutputMaxHeight = 170;
+
+// Open or closed, drawn flat like a label: the arrow tells which.
+class DisclosureButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        option.state &= ~QStyle::State_On;
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    }
+};
+
+} // namespace
+
+QToolButton* disclosureToggle(const char* objectName, QWidget* parent) {
+    auto* toggle = new DisclosureButton(parent);
+    name(toggle, objectName);
+    toggle->setCheckable(true);
+    toggle->setAutoRaise(true);
+    toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toggle->setArrowType(Qt::RightArrow);
+    toggle->setFocusPolicy(Qt::StrongFocus);
+    QObject::connect(toggle, &QToolButton::toggled, toggle,
+                     [toggle](bool open) { toggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow); });
+    return toggle;
+}
+
+OutputBox::OutputBox(QWidget* parent) : QFrame(parent), m_text(new QTextEdit(this)) {
+    name(m_text, "outputArea");
+    m_text->setReadOnly(true);
+    m_text->setUndoRedoEnabled(false);
+    m_text->setFrameShape(QFrame::NoFrame);
+    m_text->viewport()->setAutoFillBackground(false);
+    m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_text->setLineWrapMode(QTextEdit::WidgetWidth);
+    m_text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_text->setFocusPolicy(Qt::ClickFocus);
+    m_text->document()->setDocumentMargin(0);
+    setTextStyle(m_text, TextRole::output, palette().color(QPalette::Text));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kOutputInset, kOutputInset, kOutputInset / 2, kOutputInset);
+    layout->addWidget(m_text);
+    setFixedHeight(kOutputMinHeight);
+}
+
+void OutputBox::setContent(const QString& text) {
+    if (m_text->toPlainText() == text)
+        return;
+    m_text->setPlainText(text);
+    fitHeight();
+}
+
+void OutputBox::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    fitHeight();
+}
+
+void OutputBox::fitHeight() {
+    const int content = int(std::ceil(m_text->document()->size().height())) + 2 * kOutputInset;
+    const int height = std::clamp(content, kOutputMinHeight, kOutputMaxHeight);
+    if (height != this->height())
+        setFixedHeight(height);
+}
+
+void OutputBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(withOpacity(secondaryColor(palette()), 0.15), 1));
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+}
+
+LogsGroup::LogsGroup(ConnectorMenuBarModel& model, QWidget* parent) : QObject(parent), m_model(model) {
+    const Group group = makeGroup("logsGroup", 10, parent);
+    m_box = group.box;
+    m_title = group.title;
+    m_toggle = disclosureToggle("outputToggle", m_box);
+    m_output = new OutputBox(m_box);
+    m_copy = new QPushButton(m_box);
+    m_openLogs = new QPushButton(m_box);
+    m_diagnostics = new WrapText(TextRole::caption2, secondaryColor(parent->palette()),
+                                 WrapText::Interaction::selectable, m_box);
+    name(m_copy, "copyOutputButton");
+    name(m_openLogs, "logsOpenLogsButton");
+    name(m_diagnostics, "statusDiagnostics");
+    m_diagnostics->setMaxLines(3);
+    m_output->setVisible(false);
+    group.content->addWidget(m_toggle, 0, Qt::AlignLeft);
+    group.content->addWidget(m_output);
+    group.content->addLayout(actionRow({m_copy, m_openLogs}));
+    group.content->addWidget(m_diagnostics);
+
+    connect(m_toggle, &QToolButton::toggled, this, [this](bool open) {
+        m_output->setVisible(open);
+        sync();
+    });
+    connect(m_copy, &QPushButton::clicked, this, [this] { m_model.copyLatestOutput(); });
+    connect(m_openLogs, &QPushButton::clicked, this, [this] { m_model.openLogsFolder(); });
+}
+
+void LogsGroup::sync() {
+    const ConnectorMenuBarModel& m = m_model;
+    const QString title = m.ui(u"Logs"_s, u"日志"_s);
+    setLabelText(m_title, title);
+    setAccessibleText(m_box, title);
+    setButtonText(m_toggle, m_toggle->isChecked() ? m.ui(u"Hide Output"_s, u"收起输出"_s)
+                                                  : m.ui(u"Show Output"_s, u"显示输出"_s));
+    // Laying out the output costs; only while it can be seen.
+    if (m_toggle->isChecked()) {
+        m_output->setContent(m.latestActionSummary());
+        setAccessibleText(m_output->text(), m.ui(u"Latest output"_s, u"最近输出"_s));
+    }
+    setButtonText(m_copy, m.ui(u"Copy Output"_s, u"复制输出"_s));
+    m_copy->setEnabled(!m.latestActionOutput().isEmpty());
+    setButtonText(m_openLogs, m.ui(u"Open Logs"_s, u"打开日志"_s));
+    m_openLogs->setEnabled(!m.isBusy());
+    m_diagnostics->setContent(m.statusDiagnostics());
+    m_diagnostics->setVisible(!m.statusDiagnostics().isEmpty());
+    setAccessibleText(m_diagnostics, m.ui(u"Diagnostics"_s, u"诊断信息"_s));
+}
+
+} // namespace skerrin::panel

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+#include "panel/QrImage.h"
+
+#include "core/BoundedFile.h"
+#include "panel/PanelStyle.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace skerrin::panel {
+
+namespace {
+
+constexpr int kSide = 140;
+
+QImage readBounded(const QString& path) {
+    const std::optional<QByteArray> bytes = readRegularFile(path, QrImageCache::kMaxFileBytes);
+    if (!bytes || bytes->isEmpty())
+        return {};
+    QBuffer buffer;
+    buffer.setData(*bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    // A format that does not tell its size before decoding is refused too.
+    if (!size.isValid() || size.width() > QrImageCache::kMaxSide || size.height() > QrImageCache::kMaxSide)
+        return {};
+    return reader.read();
+}
+
+} // namespace
+
+const QImage& QrImageCache::image(const QString& path) {
+    const QFileInfo info(path);
+    Key key{path, info.exists() ? info.lastModified() : QDateTime(), info.exists() ? info.size() : -1};
+    if (m_key != key) {
+        m_image = key.size > 0 && key.size <= kMaxFileBytes ? readBounded(path) : QImage();
+        m_key = std::move(key);
+    }
+    return m_image;
+}
+
+QrImage::QrImage(QWidget* parent) : QWidget(parent) {
+    setFixedSize(kSide, kSide);
+}
+
+bool QrImage::setImage(const QImage& image) {
+    if (image.cacheKey() != m_source.cacheKey()) {
+        m_source = image;
+        // Nearest neighbour, so every module stays a sharp square.
+        m_image =
+            image.isNull() ? QImage() : image.scaled(size(), Qt::KeepAspectRatio, Qt::FastTransformation);
+        update();
+    }
+    return !m_image.isNull();
+}
+
+void QrImage::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath rounded;
+    rounded.addRoundedRect(frame, 10, 10);
+    painter.fillPath(rounded, Qt::white);
+    painter.save();
+    painter.setClipPath(rounded);
+    painter.drawImage(QPoint((width() - m_image.width()) / 2, (height() - m_image.height()) / 2), m_image);
+    painter.restore();
+    painter.setPen(QPen(withOpacity(secondaryColor(palette()), 0.15), 1));
+    painter.drawPath(rounded);
+}
+
+} // namespace skerrin::panel

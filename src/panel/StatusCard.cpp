@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+#include "panel/StatusCard.h"
+
+#include "model/ConnectorMenuBarModel.h"
+#include "panel/PanelPieces.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace skerrin::panel {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Progress in thousandths, since a byte count may not fit the bar's int range.
+constexpr int kProgressSteps = 1000;
+
+QString megabytes(qint64 bytes) {
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1);
+}
+
+} // namespace
+
+StatusCard::StatusCard(ConnectorMenuBarModel& model, QWidget* parent)
+    : QWidget(parent), m_model(model),
+      m_title(styledLabel(TextRole::headline, palette().color(QPalette::WindowText), this)),
+      m_summary(styledLabel(TextRole::subheadline, secondaryColor(palette()), this)),
+      m_message(
+          new WrapText(TextRole::caption, secondaryColor(palette()), WrapText::Interaction::none, this)),
+      m_cancel(new QPushButton(this)), m_progress(new QProgressBar(this)),
+      m_detail(new WrapText(TextRole::caption, secondaryColor(palette()), WrapText::Interaction::selectable,
+                            this)),
+      m_divider(new QFrame(this)), m_phone(new StatusLine("onlinePhone", this)),
+      m_pairing(new StatusLine("pairedInstallation", this)), m_version(new StatusLine("version", this)) {
+    name(this, "statusCard");
+    name(m_title, "statusTitle");
+    name(m_summary, "statusSummary");
+    name(m_message, "transientMessage");
+    name(m_cancel, "cancelActionButton");
+    name(m_progress, "downloadProgress");
+    name(m_detail, "statusDetail");
+    name(m_divider, "phoneDivider");
+    m_divider->setFrameShape(QFrame::HLine);
+    m_divider->setFrameShadow(QFrame::Plain);
+    QPalette dividerPalette = m_divider->palette();
+    dividerPalette.setColor(QPalette::WindowText, withOpacity(secondaryColor(palette()), 0.35));
+    m_divider->setPalette(dividerPalette);
+    m_progress->setTextVisible(true);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(6);
+    column->addWidget(m_title);
+    column->addWidget(m_summary);
+    auto* messageRow = new QHBoxLayout;
+    messageRow->setSpacing(8);
+    messageRow->addWidget(m_message, 1, Qt::AlignVCenter);
+    messageRow->addWidget(m_cancel, 0, Qt::AlignVCenter);
+    column->addLayout(messageRow);
+    column->addWidget(m_progress);
+    column->addWidget(m_detail);
+    column->addWidget(m_divider);
+    column->addWidget(m_phone);
+    column->addWidget(m_pairing);
+    column->addWidget(m_version);
+
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_model.cancelCurrentAction(); });
+}
+
+void StatusCard::sync() {
+    const ConnectorMenuBarModel& m = m_model;
+    setLabelText(m_title, u"Skerrin"_s);
+    setLabelText(m_summary, m.statusSummary());
+    setTextColor(m_summary, m.isRunning() ? runningColor(palette()) : secondaryColor(palette()));
+
+    const QString message = m.transientMessage().value_or(QString());
+    m_message->setContent(message);
+    m_message->setVisible(!message.isEmpty());
+    setButtonText(m_cancel, m.ui(u"Cancel"_s, u"取消"_s));
+    m_cancel->setVisible(m.canCancelCurrentAction());
+
+    if (const std::optional<TransferProgress>& progress = m.downloadProgress()) {
+        if (progress->total && *progress->total > 0) {
+            m_progress->setRange(0, kProgressSteps);
+            m_progress->setValue(int(std::min<qint64>(progress->received, *progress->total) * kProgressSteps /
+                                     *progress->total));
+            m_progress->setFormat(megabytes(progress->received) + u" / "_s + megabytes(*progress->total) +
+                                  u" MB"_s);
+        } else {
+            m_progress->setRange(0, 0); // the size is not known: a busy bar
+            m_progress->setFormat(megabytes(progress->received) + u" MB"_s);
+        }
+        setAccessibleText(m_progress, m.ui(u"Download"_s, u"下载"_s));
+        m_progress->setVisible(true);
+    } else {
+        m_progress->setVisible(false);
+    }
+
+    m_detail->setContent(m.statusDetail());
+    setAccessibleText(m_detail, m.ui(u"Status detail"_s, u"状态详情"_s));
+    const bool phone = !m.currentPhoneSummary().isEmpty();
+    m_divider->setVisible(phone);
+    m_phone->setVisible(phone);
+    if (phone)
+        m_phone->sync(m.ui(u"Online Phone"_s, u"在线手机"_s), m.currentPhoneSummary());
+    const bool pairing = !m.currentPairingSummary().isEmpty();
+    m_pairing->setVisible(pairing);
+    if (pairing)
+        m_pairing->sync(m.ui(u"Paired Installation"_s, u"当前配对安装实例"_s), m.currentPairingSummary());
+    m_version->sync(m.ui(u"Version"_s, u"版本"_s), m.appVersionText());
+}
+
+void StatusCard::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF card = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(withOpacity(secondaryColor(palette()), 0.12), 1));
+    painter.setBrush(palette().color(QPalette::Window));
+    painter.drawRoundedRect(card, 12, 12);
+}
+
+} // namespace skerrin::panel

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace skerrin {
+class ConnectorMenuBarModel;
+}
+
+namespace skerrin::panel {
+
+class StatusLine;
+class WrapText;
+
+// The card on top: title, service status, what the running action is doing (with its Cancel
+// button and download progress), the status detail, the platform's phone and pairing, the version.
+class StatusCard : public QWidget {
+    Q_OBJECT
+
+public:
+    StatusCard(ConnectorMenuBarModel& model, QWidget* parent);
+    void sync();
+    QPushButton* cancelButton() const { return m_cancel; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    ConnectorMenuBarModel& m_model;
+    QLabel* m_title;
+    QLabel* m_summary;
+    WrapText* m_message;
+    QPushButton* m_cancel;
+    QProgressBar* m_progress;
+    WrapText* m_detail;
+    QFrame* m_divider;
+    StatusLine* m_phone;
+    StatusLine* m_pairing;
+    StatusLine* m_version;
+};
+
+} // namespace skerrin::panel

@@ -1,0 +1,366 @@
+// SPDX-License-Identifier: MIT
+#include "panel/ConnectorMenuBarView.h"
+#include "support/ModelTest.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <QtEndian>
+
+using View = ConnectorMenuBarView;
+
+namespace {
+
+QByteArray bigEndian(quint32 value) {
+    QByteArray bytes(4, 0);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+// A PNG that is only the header of an image this large, with the checksum the reader checks.
+QByteArray pngHeader(quint32 width, quint32 height) {
+    const QByteArray chunk = "IHDR" + bigEndian(width) + bigEndian(height) + QByteArray("\x08\x06\0\0\0", 5);
+    quint32 crc = 0xFFFFFFFF;
+    for (const char byte : chunk) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + bigEndian(13) + chunk + bigEndian(~crc) + bigEndian(8) +
+           "IDAT";
+}
+
+QByteArray realPng() {
+    QImage image(21, 21, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+} // namespace
+
+// The panel over a real model, offscreen: what it shows and enables for a state, and what its
+// controls start.
+class TestPanel : public QObject {
+    Q_OBJECT
+    TemporaryHome m_home;
+    std::optional<TestRuntime> m_runtime;
+    std::unique_ptr<Model> m_model;
+    std::unique_ptr<View> m_view;
+
+    template <typename T = QWidget> T* find(const QString& name) const {
+        T* found = m_view->findChild<T*>(name);
+        if (!found)
+            qFatal("no widget named %s", qPrintable(name));
+        return found;
+    }
+    QString text(const char* name) const { return find<QTextEdit>(name)->toPlainText(); }
+    bool shown(const QString& name) const { return find(name)->isVisible(); }
+    void settle() const { QCoreApplication::processEvents(); }
+    void pairWithQr(const QByteArray& png) {
+        m_runtime->setPairingSession(R"({"setup_code":"ABC-123"})");
+        writeFile(m_runtime->root() + '/' + RuntimeLayout::pairingQrImage, png);
+        m_model->refreshPairingSession();
+        settle();
+    }
+    void click(const char* name) {
+        find<QAbstractButton>(name)->click();
+        settle();
+    }
+
+private slots:
+    void init() {
+        m_home.empty();
+        qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/"); // connectivity fails fast, offline
+        m_runtime.emplace(m_home.path() + "/runtime");
+        m_model = std::make_unique<Model>(makeTestServices());
+        m_model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
+        m_view = std::make_unique<View>(*m_model);
+        m_view->show();
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        settle();
+    }
+    void cleanup() {
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        m_view.reset();
+        finish(*m_model);
+        m_model.reset();
+    }
+
+    void enablement_data() {
+        QTest::addColumn<bool>("root");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QStringList>("disabled"); // every other control listed here is enabled
+        QTest::newRow("no root") << false << false << "x"
+                                 << QStringList{"runSetupButton",     "doctorButton",
+                                                "rerunPairingButton", "startServiceButton",
+                                                "stopServiceButton",  "removePairingButton",
+                                                "uninstallButton",    "finishPairingButton"};
+        QTest::newRow("busy, with output")
+            << true << true << "x"
+            << QStringList{
+                   "primaryButton",     "finishPairingButton", "openQrButton",     "installButton",
+                   "runSetupButton",    "doctorButton",        "codexLoginButton", "rerunPairingButton",
+                   "refreshButton",     "openRuntimeButton",   "openLogsButton",   "startServiceButton",
+                   "stopServiceButton", "removePairingButton", "uninstallButton",  "logsOpenLogsButton"};
+        QTest::newRow("idle, no output") << true << false << "" << QStringList{"copyOutputButton"};
+    }
+    void enablement() {
+        QFETCH(bool, root);
+        QFETCH(bool, busy);
+        QFETCH(QString, output);
+        QFETCH(QStringList, disabled);
+        pairWithQr("not an image");
+        if (!root)
+            m_model->updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
+        ModelSeed(*m_model).busy(busy).latestOutput(output);
+        settle();
+        const QStringList controls{
+            "primaryButton",       "launchAtLoginToggle", "finishPairingButton", "openQrButton",
+            "advancedToggle",      "installButton",       "runSetupButton",      "doctorButton",
+            "codexLoginButton",    "rerunPairingButton",  "refreshButton",       "chooseFolderButton",
+            "openRuntimeButton",   "openLogsButton",      "startServiceButton",  "stopServiceButton",
+            "removePairingButton", "uninstallButton",     "outputToggle",        "copyOutputButton",
+            "logsOpenLogsButton",  "quitButton",          "languageEnglish",     "languageChinese"};
+        for (const QString& name : controls)
+            QVERIFY2(find(name)->isEnabled() != disabled.contains(name), qPrintable(name));
+        ModelSeed(*m_model).busy(false);
+    }
+
+    void statusCard_data() {
+        QTest::addColumn<QString>("phone");
+        QTest::addColumn<QString>("pairing");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("running");
+        QTest::newRow("phone only, running") << "iPhone"
+                                             << ""
+                                             << "Started." << true;
+        QTest::newRow("pairing only, stopped") << ""
+                                               << "Mac"
+                                               << "" << false;
+        QTest::newRow("neither") << ""
+                                 << ""
+                                 << "" << true;
+    }
+    void statusCard() {
+        QFETCH(QString, phone);
+        QFETCH(QString, pairing);
+        QFETCH(QString, message);
+        QFETCH(bool, running);
+        ModelSeed(*m_model).platformSummaries(phone, pairing).message(message).running(running);
+        settle();
+        QCOMPARE(shown("phoneDivider"), !phone.isEmpty()); // the divider belongs to the phone line
+        QCOMPARE(shown("onlinePhone"), !phone.isEmpty());
+        QCOMPARE(shown("pairedInstallation"), !pairing.isEmpty());
+        QCOMPARE(shown("transientMessage"), !message.isEmpty());
+        QCOMPARE(text("version"), "1.2.0 (45)");
+        const QColor summary = find<QLabel>("statusSummary")->palette().color(QPalette::WindowText);
+        QVERIFY2(running ? summary.hslHue() > 90 && summary.hslHue() < 160 && summary.hslSaturationF() > 0.3
+                         : summary.hslSaturationF() < 0.1,
+                 qPrintable(summary.name()));
+    }
+
+    void pairingGroup_data() {
+        QTest::addColumn<QByteArray>("png");
+        QTest::addColumn<bool>("image");
+        QTest::newRow("a QR image") << realPng() << true;
+        QTest::newRow("empty file") << QByteArray("") << false;
+        QTest::newRow("not an image") << QByteArray("<html>") << false;
+        QTest::newRow("20000 x 20000") << pngHeader(20000, 20000) << false;
+    }
+    void pairingGroup() {
+        QFETCH(QByteArray, png);
+        QFETCH(bool, image);
+        QVERIFY(!shown("pairingGroup"));
+        pairWithQr(png);
+        QVERIFY(shown("pairingGroup"));
+        QCOMPARE(shown("qrImage"), image);
+        for (const char* rest : {"setupCode", "pairingExpires", "finishPairingButton", "openQrButton"})
+            QVERIFY2(shown(rest), rest);
+        QCOMPARE(text("setupCode"), "ABC-123");
+    }
+    void expiredCodeGoesAway() {
+        const QString soon = QDateTime::currentDateTimeUtc().addSecs(1).toString(Qt::ISODate);
+        m_runtime->setPairingSession("{\"setup_code\":\"ABC-123\",\"expires_at\":\"" + soon.toUtf8() + "\"}");
+        m_model->refreshPairingSession();
+        settle();
+        QVERIFY(shown("pairingGroup"));
+        QTRY_VERIFY_WITH_TIMEOUT(!shown("pairingGroup"), 5000);
+    }
+
+    void languageSwitchChangesEveryText() {
+        const auto texts = [this] {
+            QStringList all;
+            for (const QAbstractButton* button : m_view->findChildren<QAbstractButton*>())
+                all << button->text();
+            for (const QLabel* label : m_view->findChildren<QLabel*>())
+                all << label->text();
+            return all;
+        };
+        const QStringList english = texts();
+        m_model->setLanguage(AppLanguage::chinese);
+        settle();
+        const QStringList chinese = texts();
+        QCOMPARE(chinese.size(), english.size());
+        // Only the names and the stored status (which keeps the language it was written in) stay.
+        const QStringList same{"", "Skerrin", "EN", "中文", m_model->statusSummary()};
+        for (qsizetype i = 0; i < english.size(); ++i)
+            QVERIFY2(english[i] != chinese[i] || same.contains(english[i]), qPrintable(english[i]));
+        QVERIFY(chinese.contains("配对这台 Mac") && chinese.contains("选择 Runtime 目录…") &&
+                chinese.contains("显示高级选项") && chinese.contains("退出"));
+    }
+
+    void cancelWhileBusy() {
+        m_runtime->setScript(RuntimeLayout::installScript, "sleep 30");
+        click("runSetupButton");
+        QTRY_VERIFY(shown("cancelActionButton"));
+        QCOMPARE(find<QAbstractButton>("cancelActionButton")->text(), "Cancel");
+        QVERIFY(!find("primaryButton")->isEnabled());
+        click("cancelActionButton");
+        QTRY_VERIFY(!m_model->isBusy());
+        settle();
+        QVERIFY(!shown("cancelActionButton"));
+        QCOMPARE(text("transientMessage"), "Action cancelled.");
+    }
+    void downloadProgress() {
+        ModelSeed(*m_model).download(TransferProgress{512, 2048});
+        settle();
+        auto* bar = find<QProgressBar>("downloadProgress");
+        QVERIFY(bar->isVisible());
+        QCOMPARE(double(bar->value()) / bar->maximum(), 0.25);
+        ModelSeed(*m_model).download(TransferProgress{512, std::nullopt});
+        settle();
+        QCOMPARE(bar->maximum(), 0); // size unknown: a busy bar
+        ModelSeed(*m_model).download(std::nullopt);
+        settle();
+        QVERIFY(!bar->isVisible());
+    }
+
+    void confirmations_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<QString>("message"); // afterwards; the operation itself finds no runtime
+        QTest::newRow("remove pairing, cancelled") << "removePairingButton"
+                                                   << "removePairingConfirmation"
+                                                   << "confirmCancelButton"
+                                                   << "before";
+        QTest::newRow("remove pairing") << "removePairingButton"
+                                        << "removePairingConfirmation"
+                                        << "confirmButton"
+                                        << "Choose a valid runtime folder first.";
+        QTest::newRow("uninstall, cancelled") << "uninstallButton"
+                                              << "uninstallConfirmation"
+                                              << "confirmCancelButton"
+                                              << "before";
+        QTest::newRow("uninstall") << "uninstallButton"
+                                   << "uninstallConfirmation"
+                                   << "confirmButton"
+                                   << "Install the desktop runtime first.";
+    }
+    void confirmations() {
+        QFETCH(QString, button);
+        QFETCH(QString, dialog);
+        QFETCH(QString, press);
+        QFETCH(QString, message);
+        QSignalSpy shownChanged(m_view.get(), &View::dialogShownChanged);
+        find<QAbstractButton>(button)->click();
+        auto* box = find<QMessageBox>(dialog);
+        QVERIFY(box->isVisible() && m_view->isShowingDialog());
+        QCOMPARE(box->findChild<QAbstractButton*>("confirmCancelButton")->text(), "Cancel");
+        m_model->updateRuntimeRoot(m_home.path() + "/gone", std::nullopt);
+        ModelSeed(*m_model).message("before");
+        box->findChild<QAbstractButton*>(press)->click();
+        QTRY_COMPARE(m_model->transientMessage().value_or(""), message);
+        QVERIFY(!m_view->isShowingDialog());
+        QCOMPARE(shownChanged, QList<QVariantList>({{true}, {false}}));
+    }
+
+    void expandingLoadsChecksOnlyWhenOpening() {
+        const QDateTime never = m_model->lastConnectivityCheckAt();
+        QVERIFY(!m_model->hasLoadedDeepSetupChecks());
+        click("advancedToggle");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        const QDateTime first = m_model->lastConnectivityCheckAt();
+        QVERIFY(first > never && m_model->hasLoadedDeepSetupChecks());
+        QVERIFY(shown("setupChecks") &&
+                find("setupChecks")->findChildren<QWidget*>("check-node").size() == 1);
+        click("advancedToggle"); // closing starts nothing
+        QVERIFY(!m_view->hasRunningTasks());
+        QTest::qWait(5);
+        click("advancedToggle");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        QVERIFY(m_model->lastConnectivityCheckAt() > first);
+    }
+
+    void longTextsStayInsideThePanel() {
+        const QString unbroken(2000, 'x');
+        ModelSeed(*m_model)
+            .detail(unbroken)
+            .message(unbroken)
+            .latestOutput(unbroken)
+            .diagnostics("one\ntwo\nthree\nfour\nfive")
+            .setupChecks({{"odd", "Own Title", unbroken, false}});
+        click("advancedToggle");
+        click("outputToggle");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        settle();
+        const auto* scroll = find<QScrollArea>("panelScrollArea");
+        QCOMPARE(m_view->size(), QSize(430, 760));
+        QCOMPARE(scroll->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(scroll->widget()->width() <= scroll->viewport()->width());
+        for (const QTextEdit* text : m_view->findChildren<QTextEdit*>())
+            QVERIFY2(text->mapTo(m_view.get(), QPoint(text->width(), 0)).x() <= 430,
+                     qPrintable(text->objectName()));
+        QVERIFY(find<QTextEdit>("statusDetail")->height() > 5 * find("statusDetail")->fontMetrics().height());
+        QCOMPARE(text("statusDiagnostics"), "one\ntwo\nthree…");
+    }
+
+    void oneUpdatePerTurnOfTheEventLoop() {
+        QSignalSpy rendered(m_view.get(), &View::rendered);
+        QElapsedTimer clock;
+        clock.start();
+        for (int turn = 0; turn < 100; ++turn) {
+            for (int change = 0; change < 100; ++change)
+                ModelSeed(*m_model).running(change % 2).message(QString::number(change));
+            settle();
+        }
+        QCOMPARE(rendered.size(), 100);
+        QCOMPARE(text("transientMessage"), "99");
+        QVERIFY(clock.elapsed() < 20000); // a hang, not a speed
+    }
+
+    void tabOrderRunsTopToBottom() {
+        pairWithQr("");
+        click("advancedToggle");
+        QCOMPARE(m_view->focusWidget(), find("primaryButton"));
+        QStringList order;
+        for (QWidget* w = find("languageEnglish"); order.size() < 26; w = w->nextInFocusChain())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible())
+                order << w->objectName();
+        QCOMPARE(order, QStringList({"languageEnglish",     "languageChinese",     "primaryButton",
+                                     "launchAtLoginToggle", "finishPairingButton", "openQrButton",
+                                     "advancedToggle",      "installButton",       "runSetupButton",
+                                     "doctorButton",        "codexLoginButton",    "rerunPairingButton",
+                                     "refreshButton",       "chooseFolderButton",  "openRuntimeButton",
+                                     "openLogsButton",      "startServiceButton",  "stopServiceButton",
+                                     "removePairingButton", "uninstallButton",     "outputToggle",
+                                     "copyOutputButton",    "logsOpenLogsButton",  "quitButton",
+                                     "languageEnglish",     "languageChinese"}));
+    }
+};
+
+QTEST_MAIN(TestPanel)
+#include "tst_panel.moc"
