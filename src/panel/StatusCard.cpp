@@ -6,6 +6,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -20,8 +21,9 @@ namespace {
 // Progress in thousandths, since a byte count may not fit the bar's int range.
 constexpr int kProgressSteps = 1000;
 
-QString megabytes(qint64 bytes) {
-    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1);
+// "7.6 KB", "12.3 MB": a small archive must not read as 0.0 MB.
+QString dataSize(qint64 bytes) {
+    return QLocale::system().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
 } // namespace
@@ -89,11 +91,10 @@ void StatusCard::sync() {
             m_progress->setRange(0, kProgressSteps);
             m_progress->setValue(int(std::min<qint64>(progress->received, *progress->total) * kProgressSteps /
                                      *progress->total));
-            m_progress->setFormat(megabytes(progress->received) + u" / "_s + megabytes(*progress->total) +
-                                  u" MB"_s);
+            m_progress->setFormat(dataSize(progress->received) + u" / "_s + dataSize(*progress->total));
         } else {
             m_progress->setRange(0, 0); // the size is not known: a busy bar
-            m_progress->setFormat(megabytes(progress->received) + u" MB"_s);
+            m_progress->setFormat(dataSize(progress->received));
         }
         setAccessibleText(m_progress, m.ui(u"Download"_s, u"下载"_s));
         m_progress->setVisible(true);
