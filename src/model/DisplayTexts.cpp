@@ -52,6 +52,12 @@ QString relativeTimePhrase(const QDateTime& target, const QDateTime& now, const 
     return QString(reinterpret_cast<const QChar*>(phrase.getBuffer()), phrase.length());
 }
 
+QString expiresText(AppLanguage language, const QString& relativePhrase) {
+    const QString chinese = relativePhrase.endsWith(u'后') ? relativePhrase + QStringLiteral("过期")
+                                                           : relativePhrase + QStringLiteral("后过期");
+    return ui(language, QStringLiteral("Expires ") + relativePhrase, chinese);
+}
+
 QString versionAndBuild(const QString& shortVersion, const QString& build) {
     const QString s = trimmed(shortVersion);
     const QString b = trimmed(build);

@@ -21,7 +21,7 @@ QString ConnectorMenuBarModel::pairingExpiresText() const {
         return ui(QStringLiteral("Expires soon"), QStringLiteral("即将过期"));
     const QString phrase = relativeTimePhrase(*m_pairingSession->expiresAt, QDateTime::currentDateTimeUtc(),
                                               QLocale::system().name());
-    return ui(QStringLiteral("Expires ") + phrase, phrase + QStringLiteral("后过期"));
+    return expiresText(m_language, phrase);
 }
 
 QString ConnectorMenuBarModel::appVersionText() const {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "model/DisplayTexts.h"
 #include "model/StatusRefresh.h"
 #include "support/ModelTest.h"
 
@@ -116,6 +117,11 @@ private slots:
         ModelSeed(*model).pairingSession({{}, QDateTime::currentDateTimeUtc().addSecs(10770), {}});
         const QString phrase = model->pairingExpiresText(); // 2 h 59 min, in the system's language: "2 hours"
         QVERIFY2(phrase.contains('2') && !phrase.contains('3'), qPrintable(phrase));
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QString inChinese = relativeTimePhrase(now.addSecs(300), now, "zh_CN");
+        QCOMPARE(expiresText(AppLanguage::chinese, inChinese), inChinese + "过期"); // not 后后过期
+        QVERIFY(inChinese.endsWith(u'后'));
+        QCOMPARE(expiresText(AppLanguage::chinese, "in 5 minutes"), "in 5 minutes后过期");
     }
     void pairingSession_data() {
         QTest::addColumn<QByteArray>("json"); // null: no session file
