@@ -195,8 +195,9 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
     // After an uninstall the model ends the event loop itself, with its refresh loop still alive.
     QCoro::Task<> ending = model.cancelRefreshLoop();
     QCoro::waitFor(std::move(ending));
-    if (model.isBusy()) {
-        // A cancelled action still waits for its script; it must not resume into a destroyed model.
+    if (model.isBusy() || tray.panel().view().hasRunningTasks()) {
+        // A cancelled action still waits for its script, a refresh started from the panel for its
+        // reply: neither may resume into a destroyed model.
         std::fflush(stdout);
         std::fflush(stderr);
         std::_Exit(status);
