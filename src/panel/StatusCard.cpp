@@ -34,7 +34,8 @@ StatusCard::StatusCard(ConnectorMenuBarModel& model, QWidget* parent)
       m_summary(styledLabel(TextRole::subheadline, secondaryColor(palette()), this)),
       m_message(
           new WrapText(TextRole::caption, secondaryColor(palette()), WrapText::Interaction::none, this)),
-      m_cancel(new QPushButton(this)), m_progress(new QProgressBar(this)),
+      m_cancel(new QPushButton(this)), m_progressRow(new QWidget(this)), m_progress(new QProgressBar),
+      m_progressText(styledLabel(TextRole::caption, secondaryColor(palette()), nullptr)),
       m_detail(new WrapText(TextRole::caption, secondaryColor(palette()), WrapText::Interaction::selectable,
                             this)),
       m_divider(new QFrame(this)), m_phone(new StatusLine("onlinePhone", this)),
@@ -52,7 +53,14 @@ StatusCard::StatusCard(ConnectorMenuBarModel& model, QWidget* parent)
     QPalette dividerPalette = m_divider->palette();
     dividerPalette.setColor(QPalette::WindowText, withOpacity(secondaryColor(palette()), 0.35));
     m_divider->setPalette(dividerPalette);
-    m_progress->setTextVisible(true);
+    name(m_progressText, "downloadSize");
+    // The size beside the bar, not on it: over the bar's fill the style's text loses its contrast.
+    m_progress->setTextVisible(false);
+    auto* progressLayout = new QHBoxLayout(m_progressRow);
+    progressLayout->setContentsMargins(0, 0, 0, 0);
+    progressLayout->setSpacing(8);
+    progressLayout->addWidget(m_progress, 1);
+    progressLayout->addWidget(m_progressText);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(12, 12, 12, 12);
@@ -64,7 +72,7 @@ StatusCard::StatusCard(ConnectorMenuBarModel& model, QWidget* parent)
     messageRow->addWidget(m_message, 1, Qt::AlignVCenter);
     messageRow->addWidget(m_cancel, 0, Qt::AlignVCenter);
     column->addLayout(messageRow);
-    column->addWidget(m_progress);
+    column->addWidget(m_progressRow);
     column->addWidget(m_detail);
     column->addWidget(m_divider);
     column->addWidget(m_phone);
@@ -91,15 +99,16 @@ void StatusCard::sync() {
             m_progress->setRange(0, kProgressSteps);
             m_progress->setValue(int(std::min<qint64>(progress->received, *progress->total) * kProgressSteps /
                                      *progress->total));
-            m_progress->setFormat(dataSize(progress->received) + u" / "_s + dataSize(*progress->total));
+            setLabelText(m_progressText,
+                         dataSize(progress->received) + u" / "_s + dataSize(*progress->total));
         } else {
             m_progress->setRange(0, 0); // the size is not known: a busy bar
-            m_progress->setFormat(dataSize(progress->received));
+            setLabelText(m_progressText, dataSize(progress->received));
         }
         setAccessibleText(m_progress, m.ui(u"Download"_s, u"下载"_s));
-        m_progress->setVisible(true);
+        m_progressRow->setVisible(true);
     } else {
-        m_progress->setVisible(false);
+        m_progressRow->setVisible(false);
     }
 
     m_detail->setContent(m.statusDetail());

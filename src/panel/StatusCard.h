@@ -36,7 +36,9 @@ private:
     QLabel* m_summary;
     WrapText* m_message;
     QPushButton* m_cancel;
+    QWidget* m_progressRow;
     QProgressBar* m_progress;
+    QLabel* m_progressText;
     WrapText* m_detail;
     QFrame* m_divider;
     StatusLine* m_phone;
