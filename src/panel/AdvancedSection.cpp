@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace skerrin::panel {
 
 using namespace Qt::StringLiterals;
@@ -79,21 +81,24 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
     for (QGroupBox* box : {m_actionsBox, m_setupBox, m_connectivityBox, m_logs->box()})
         column->addWidget(box);
 
-    const auto startOnClick = [this, &tasks](QPushButton* control,
-                                             QCoro::Task<> (ConnectorMenuBarModel::*operation)()) {
-        connect(control, &QPushButton::clicked, this, [this, &tasks, operation] {
-            QCoro::Task<> task = (m_model.*operation)();
-            tasks.start(std::move(task));
-        });
-    };
-    startOnClick(m_install, &ConnectorMenuBarModel::installStandardRuntime);
-    startOnClick(m_runSetup, &ConnectorMenuBarModel::runDesktopSetup);
-    startOnClick(m_doctor, &ConnectorMenuBarModel::runDoctor);
-    startOnClick(m_codexLogin, &ConnectorMenuBarModel::openCodexLoginInTerminal);
-    startOnClick(m_rerunPairing, &ConnectorMenuBarModel::startPairing);
-    startOnClick(m_refresh, &ConnectorMenuBarModel::runFullRefresh);
-    startOnClick(m_startService, &ConnectorMenuBarModel::startConnector);
-    startOnClick(m_stopService, &ConnectorMenuBarModel::stopConnector);
+    // Each button names its operation in a lambda: GCC 12 miscompiles a coroutine called through a
+    // member function pointer (AddressSanitizer reports a stack underflow there).
+    const auto startOnClick =
+        [this, owner = &tasks](QPushButton* control,
+                               std::function<QCoro::Task<>(ConnectorMenuBarModel&)> operation) {
+            connect(control, &QPushButton::clicked, this, [this, owner, operation = std::move(operation)] {
+                QCoro::Task<> task = operation(m_model);
+                owner->start(std::move(task));
+            });
+        };
+    startOnClick(m_install, [](ConnectorMenuBarModel& m) { return m.installStandardRuntime(); });
+    startOnClick(m_runSetup, [](ConnectorMenuBarModel& m) { return m.runDesktopSetup(); });
+    startOnClick(m_doctor, [](ConnectorMenuBarModel& m) { return m.runDoctor(); });
+    startOnClick(m_codexLogin, [](ConnectorMenuBarModel& m) { return m.openCodexLoginInTerminal(); });
+    startOnClick(m_rerunPairing, [](ConnectorMenuBarModel& m) { return m.startPairing(); });
+    startOnClick(m_refresh, [](ConnectorMenuBarModel& m) { return m.runFullRefresh(); });
+    startOnClick(m_startService, [](ConnectorMenuBarModel& m) { return m.startConnector(); });
+    startOnClick(m_stopService, [](ConnectorMenuBarModel& m) { return m.stopConnector(); });
     connect(m_chooseFolder, &QPushButton::clicked, this, &AdvancedSection::chooseFolderRequested);
     connect(m_openRuntime, &QPushButton::clicked, this, [this] {
         m_model.openPath(m_model.validRuntimeRoot(m_model.runtimeRoot())
@@ -103,13 +108,13 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
     connect(m_removePairing, &QPushButton::clicked, this, &AdvancedSection::removePairingRequested);
     connect(m_uninstall, &QPushButton::clicked, this, &AdvancedSection::uninstallRequested);
 
-    connect(m_toggle, &QToolButton::toggled, this, [this, &tasks](bool open) {
+    connect(m_toggle, &QToolButton::toggled, this, [this, owner = &tasks](bool open) {
         m_content->setVisible(open);
         sync(m_model.validRuntimeRoot(m_model.runtimeRoot()).has_value());
         if (!open)
             return;
         QCoro::Task<> load = loadAdvancedChecks(m_model);
-        tasks.start(std::move(load));
+        owner->start(std::move(load));
     });
 }
 

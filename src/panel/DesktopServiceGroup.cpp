@@ -29,9 +29,9 @@ DesktopServiceGroup::DesktopServiceGroup(ConnectorMenuBarModel& model, PanelTask
     group.content->addWidget(m_primary, 0, Qt::AlignLeft);
     group.content->addWidget(m_launch, 0, Qt::AlignLeft);
 
-    connect(m_primary, &QPushButton::clicked, this, [this, &tasks] {
+    connect(m_primary, &QPushButton::clicked, this, [this, owner = &tasks] {
         QCoro::Task<> action = m_model.performPrimaryAction();
-        tasks.start(std::move(action));
+        owner->start(std::move(action));
     });
     connect(m_launch, &QCheckBox::clicked, this, [this](bool enabled) {
         m_model.setLaunchAtLogin(enabled);

@@ -58,9 +58,9 @@ PairingGroup::PairingGroup(ConnectorMenuBarModel& model, PanelTasks& tasks, QWid
     group.content->addLayout(codeRow);
     group.content->addLayout(actionRow({m_finish, m_openQr}));
 
-    connect(m_finish, &QPushButton::clicked, this, [this, &tasks] {
+    connect(m_finish, &QPushButton::clicked, this, [this, owner = &tasks] {
         QCoro::Task<> wait = m_model.waitForPairingConfirmation();
-        tasks.start(std::move(wait));
+        owner->start(std::move(wait));
     });
     connect(m_openQr, &QPushButton::clicked, this, [this] {
         if (const std::optional<PairingSessionState>& session = m_model.pairingSession())
