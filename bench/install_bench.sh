@@ -11,7 +11,8 @@ ROUNDS="${3:-5}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/skerrin-install-bench.XXXXXX")"
 server_pid=
 finish() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  # The server ends by SIGTERM: its status (143) must not become the benchmark's.
+  if [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; then wait "$server_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap finish EXIT
