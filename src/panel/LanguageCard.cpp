@@ -42,8 +42,13 @@ LanguageCard::LanguageCard(ConnectorMenuBarModel& model, QWidget* parent)
     row->addLayout(picker);
 
     // `clicked`, not `toggled`: only the user switches the language, never the panel showing the model.
-    connect(m_english, &QPushButton::clicked, this, [this] { m_model.setLanguage(AppLanguage::english); });
-    connect(m_chinese, &QPushButton::clicked, this, [this] { m_model.setLanguage(AppLanguage::chinese); });
+    // The segment already chosen changes nothing, as a picker would report no change.
+    const auto choose = [this](AppLanguage language) {
+        if (language != m_model.language())
+            m_model.setLanguage(language);
+    };
+    connect(m_english, &QPushButton::clicked, this, [choose] { choose(AppLanguage::english); });
+    connect(m_chinese, &QPushButton::clicked, this, [choose] { choose(AppLanguage::chinese); });
 }
 
 void LanguageCard::sync() {

@@ -70,7 +70,7 @@ OutputBox::OutputBox(QWidget* parent) : QFrame(parent), m_text(new QTextEdit(thi
     m_text->document()->setDocumentMargin(0);
     setTextStyle(m_text, TextRole::output, palette().color(QPalette::Text));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(kOutputInset, kOutputInset, kOutputInset / 2, kOutputInset);
+    layout->setContentsMargins(kOutputInset, kOutputInset, kOutputInset, kOutputInset);
     layout->addWidget(m_text);
     setFixedHeight(kOutputMinHeight);
 }
