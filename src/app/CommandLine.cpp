@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLine.h"
 
+#include "app/TerminationSignals.h"
+
 #include "model/ConnectorMenuBarModel.h"
 #include "process/ProcessRunner.h"
 
@@ -8,19 +10,16 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <QCoroSignal>
 #include <QCoroTask>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace skerrin {
@@ -156,7 +155,6 @@ int printState(const ConnectorMenuBarModel& model, const Command& command) {
     return status;
 }
 
-int g_signalPipe[2] = {-1, -1};
 int g_interruption = 0; // the signal that interrupted the command, once one has
 int g_printStatus = 0;  // what printing the state gave, for a run that the model ends itself
 
@@ -174,27 +172,14 @@ QCoro::Task<int> runCommand(ConnectorMenuBarModel& model, Command command) {
     co_return g_interruption != 0 ? 128 + g_interruption : status;
 }
 
-void forwardSignal(int signal) {
-    const int saved = errno;
-    const unsigned char number = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &number, 1);
-    errno = saved;
-}
-
 // SIGINT and SIGTERM end the runs that may be ended (the status script, the Codex probe), let the
 // start and stop scripts finish, so that the service they launch survives, then print the state
 // and exit with 128 + the signal's number. A cancellable action (pairing, install) is cancelled and
 // runs to its end, refreshes included, so the state shows "Action cancelled.". A second signal
 // exits at once.
 void handleInterruptions(ConnectorMenuBarModel& model, const Command& command) {
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto* notifier =
-        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [&model, command, notifier] {
-        unsigned char number = 0;
-        if (::read(g_signalPipe[0], &number, 1) != 1)
-            return;
+    QObject* context = QCoreApplication::instance();
+    onTerminationSignals(context, [&model, command, context](int number) {
         const int exitStatus = 128 + number;
         if (g_interruption != 0)
             std::_Exit(exitStatus);
@@ -204,7 +189,7 @@ void handleInterruptions(ConnectorMenuBarModel& model, const Command& command) {
             model.cancelCurrentAction();
             return; // runCommand prints the state and exits with 128 + the signal's number
         }
-        auto* settle = new QTimer(notifier);
+        auto* settle = new QTimer(context);
         QObject::connect(settle, &QTimer::timeout, settle, [&model, command, exitStatus] {
             if (runsWithoutLimitInFlight() > 0)
                 return;
@@ -215,12 +200,6 @@ void handleInterruptions(ConnectorMenuBarModel& model, const Command& command) {
         });
         settle->start(20);
     });
-    struct sigaction action {};
-    action.sa_handler = forwardSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/TrayApplication.h"
 
+#include "app/TerminationSignals.h"
+
 #include "app/SingleInstance.h"
 #include "model/ConnectorMenuBarModel.h"
 #include "panel/ConnectorMenuBarView.h"
@@ -12,18 +14,13 @@
 #include <QApplication>
 #include <QCursor>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 
 #include <QCoroSignal>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace skerrin {
 namespace {
@@ -33,36 +30,13 @@ using namespace std::chrono_literals;
 constexpr auto kTrayRetryPeriod = 1500ms;
 constexpr auto kTrayRetryLimit = 30s;
 
-int g_signalPipe[2] = {-1, -1};
-
-void forwardSignal(int signal) {
-    const int saved = errno;
-    const unsigned char number = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &number, 1);
-    errno = saved;
-}
-
 // SIGINT and SIGTERM quit as the Quit item does; a second one exits at once.
 void quitOnSignals(TrayApplication& tray) {
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::perror("skerrin: signals will end Skerrin without winding down");
-        return;
-    }
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &tray);
-    QObject::connect(notifier, &QSocketNotifier::activated, &tray, [&tray, received = 0]() mutable {
-        unsigned char number = 0;
-        if (::read(g_signalPipe[0], &number, 1) != 1)
-            return;
+    onTerminationSignals(&tray, [&tray, received = 0](int number) mutable {
         if (received++ > 0)
             std::_Exit(128 + number);
         tray.quit();
     });
-    struct sigaction action {};
-    action.sa_handler = forwardSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 } // namespace
