@@ -30,12 +30,14 @@ using namespace std::chrono_literals;
 constexpr auto kTrayRetryPeriod = 1500ms;
 constexpr auto kTrayRetryLimit = 30s;
 
-// SIGINT and SIGTERM quit as the Quit item does; a second one exits at once.
-void quitOnSignals(TrayApplication& tray) {
-    onTerminationSignals(&tray, [&tray, received = 0](int number) mutable {
-        if (received++ > 0)
+// SIGINT and SIGTERM quit as the Quit item does; a second one exits at once. Caught from before the
+// panel is built, so a signal meanwhile waits for the event loop rather than kill the process;
+// `tray` is set by then.
+void quitOnSignals(QObject& context, TrayApplication* const& tray) {
+    onTerminationSignals(&context, [&tray, received = 0](int number) mutable {
+        if (!tray || received++ > 0)
             std::_Exit(128 + number);
-        tray.quit();
+        tray->quit();
     });
 }
 
@@ -151,11 +153,14 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
     case SingleInstance::Role::primary:
         break;
     }
+    TrayApplication* trayForSignals = nullptr;
+    quitOnSignals(app, trayForSignals);
 
     PlatformServices services = makePlatformServices();
     services.chooseFolder = makeFolderChooser();
     ConnectorMenuBarModel model(std::move(services));
     TrayApplication tray(model, windowed);
+    trayForSignals = &tray;
     tray.panel().winId(); // the first window: its class is fixed from here on
     if (inheritedName)
         qputenv("RESOURCE_NAME", *inheritedName);
@@ -163,7 +168,6 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
         qunsetenv("RESOURCE_NAME");
     QObject::connect(&instance, &SingleInstance::showRequested, &tray, &TrayApplication::showPanel);
     QObject::connect(&tray, &TrayApplication::finished, &app, &QCoreApplication::quit);
-    quitOnSignals(tray);
 
     const int status = QApplication::exec();
     // After an uninstall the model ends the event loop itself, with its refresh loop still alive.
