@@ -94,10 +94,12 @@ void WrapText::showContent() {
 }
 
 QString WrapText::limitedToMaxLines(int width) const {
-    if (width <= 0 || lineCount(*measuring(*document(), m_content, width)) <= m_maxLines)
+    if (width <= 0)
+        return m_content;
+    const std::unique_ptr<QTextDocument> full = measuring(*document(), m_content, width);
+    if (lineCount(*full) <= m_maxLines)
         return m_content;
     // The text up to the end of the last line allowed, then shortened until the ellipsis fits.
-    const std::unique_ptr<QTextDocument> full = measuring(*document(), m_content, width);
     int lines = 0, end = 0;
     for (QTextBlock block = full->begin(); block.isValid() && lines < m_maxLines; block = block.next()) {
         const QTextLayout* layout = block.layout();
