@@ -7,8 +7,6 @@
 #include <QGroupBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QStyleOptionToolButton>
-#include <QStylePainter>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,35 +24,7 @@ constexpr int kOutputInset = 10;
 constexpr int kOutputMinHeight = 120;
 constexpr int kOutputMaxHeight = 170;
 
-// Open or closed, drawn flat like a label: the arrow tells which.
-class DisclosureButton : public QToolButton {
-public:
-    using QToolButton::QToolButton;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionToolButton option;
-        initStyleOption(&option);
-        option.state &= ~QStyle::State_On;
-        painter.drawComplexControl(QStyle::CC_ToolButton, option);
-    }
-};
-
 } // namespace
-
-QToolButton* disclosureToggle(const char* objectName, QWidget* parent) {
-    auto* toggle = new DisclosureButton(parent);
-    name(toggle, objectName);
-    toggle->setCheckable(true);
-    toggle->setAutoRaise(true);
-    toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toggle->setArrowType(Qt::RightArrow);
-    toggle->setFocusPolicy(Qt::StrongFocus);
-    QObject::connect(toggle, &QToolButton::toggled, toggle,
-                     [toggle](bool open) { toggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow); });
-    return toggle;
-}
 
 OutputBox::OutputBox(QWidget* parent) : QFrame(parent), m_text(new QTextEdit(this)) {
     name(m_text, "outputArea");

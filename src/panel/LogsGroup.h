@@ -60,7 +60,4 @@ private:
     WrapText* m_diagnostics;
 };
 
-// A disclosure control: an arrow and a label, checked while its content is shown.
-QToolButton* disclosureToggle(const char* objectName, QWidget* parent);
-
 } // namespace skerrin::panel

@@ -8,11 +8,33 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace skerrin::panel {
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Open or closed, drawn flat like a label: the arrow tells which.
+class DisclosureButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        option.state &= ~QStyle::State_On;
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    }
+};
+
+} // namespace
 
 void PanelTasks::start(QCoro::Task<> task) {
     ++m_running;
@@ -75,6 +97,19 @@ Group makeGroup(const char* objectName, int spacing, QWidget* parent) {
     content->setSpacing(spacing);
     outer->addLayout(content);
     return {box, title, content};
+}
+
+QToolButton* disclosureToggle(const char* objectName, QWidget* parent) {
+    auto* toggle = new DisclosureButton(parent);
+    name(toggle, objectName);
+    toggle->setCheckable(true);
+    toggle->setAutoRaise(true);
+    toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toggle->setArrowType(Qt::RightArrow);
+    toggle->setFocusPolicy(Qt::StrongFocus);
+    QObject::connect(toggle, &QToolButton::toggled, toggle,
+                     [toggle](bool open) { toggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow); });
+    return toggle;
 }
 
 StatusLine::StatusLine(const char* valueName, QWidget* parent)

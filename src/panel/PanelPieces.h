@@ -15,6 +15,7 @@
 
 class QAbstractButton;
 class QGroupBox;
+class QToolButton;
 class QVBoxLayout;
 
 namespace skerrin {
@@ -55,6 +56,9 @@ QLabel* styledLabel(TextRole role, const QColor& color, QWidget* parent);
 
 // A row of bordered buttons 10 apart, moving onto a second line rather than widening the panel.
 FlowLayout* actionRow(std::initializer_list<QWidget*> buttons);
+
+// A disclosure control: an arrow and a label, checked while its content is shown.
+QToolButton* disclosureToggle(const char* objectName, QWidget* parent);
 
 // A bordered group: its `sectionTitle` label on top, then the content column, `spacing` apart.
 struct Group {
