@@ -137,6 +137,8 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
     const std::optional<QByteArray> inheritedName =
         qEnvironmentVariableIsSet("RESOURCE_NAME") ? std::optional(qgetenv("RESOURCE_NAME")) : std::nullopt;
     qputenv("RESOURCE_NAME", SKERRIN_APP_ID);
+    // Declared before the application, whose signal handler reads it, so it outlives that handler.
+    TrayApplication* trayForSignals = nullptr;
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(SKERRIN_APP_ID));
     QCoreApplication::setOrganizationName(QStringLiteral("Skerrin"));
@@ -153,7 +155,6 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
     case SingleInstance::Role::primary:
         break;
     }
-    TrayApplication* trayForSignals = nullptr;
     quitOnSignals(app, trayForSignals);
 
     PlatformServices services = makePlatformServices();
