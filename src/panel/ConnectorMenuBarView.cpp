@@ -3,6 +3,7 @@
 
 #include "model/ConnectorMenuBarModel.h"
 #include "panel/AdvancedSection.h"
+#include "panel/AfterModelChanges.h"
 #include "panel/Confirmations.h"
 #include "panel/DesktopServiceGroup.h"
 #include "panel/LanguageCard.h"
@@ -91,8 +92,7 @@ ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget
     for (Confirmation* confirmation : {m_unpairConfirm, m_uninstallConfirm})
         connect(confirmation, &Confirmation::shownChanged, this, &ConnectorMenuBarView::updateDialogShown);
     connect(m_tasks, &PanelTasks::allFinished, this, &ConnectorMenuBarView::tasksFinished);
-    // The model tells before it stores: draw once the store is done, once for a burst of changes.
-    connect(&m_model, &ConnectorMenuBarModel::willChange, this, &ConnectorMenuBarView::scheduleSync);
+    afterModelChanges(m_model, this, [this] { sync(); });
 
     setTabOrder();
     sync();
@@ -115,15 +115,7 @@ void ConnectorMenuBarView::showEvent(QShowEvent* event) {
     m_tasks->start(std::move(appearance));
 }
 
-void ConnectorMenuBarView::scheduleSync() {
-    if (m_syncPending)
-        return;
-    m_syncPending = true;
-    QMetaObject::invokeMethod(this, &ConnectorMenuBarView::sync, Qt::QueuedConnection);
-}
-
 void ConnectorMenuBarView::sync() {
-    m_syncPending = false;
     const bool hasRoot = m_model.validRuntimeRoot(m_model.runtimeRoot()).has_value();
     m_statusCard->sync();
     m_languageCard->sync();

@@ -50,7 +50,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void scheduleSync();
     void sync();
     void chooseRuntimeFolder();
     void updateDialogShown();
@@ -67,7 +66,6 @@ private:
     QPushButton* m_quit;
     panel::Confirmation* m_unpairConfirm;
     panel::Confirmation* m_uninstallConfirm;
-    bool m_syncPending = false;
     bool m_choosingFolder = false;
     bool m_dialogShown = false;
 };

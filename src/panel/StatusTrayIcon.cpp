@@ -3,6 +3,7 @@
 
 #include "model/ConnectorMenuBarModel.h"
 #include "model/DisplayTexts.h"
+#include "panel/AfterModelChanges.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -82,7 +83,7 @@ QIcon trayIconFor(const QString& statusIcon) {
 
 StatusTrayIcon::StatusTrayIcon(ConnectorMenuBarModel& model, QObject* parent)
     : QObject(parent), m_model(model), m_icon(this) {
-    connect(&m_model, &ConnectorMenuBarModel::willChange, this, &StatusTrayIcon::scheduleUpdate);
+    afterModelChanges(m_model, this, [this] { update(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             emit toggleRequested();
@@ -103,17 +104,7 @@ QRect StatusTrayIcon::geometry() const {
     return m_icon.geometry();
 }
 
-// willChange comes before the store, and a refresh publishes many fields at once: one queued update
-// reads them all after the last store.
-void StatusTrayIcon::scheduleUpdate() {
-    if (m_updatePending)
-        return;
-    m_updatePending = true;
-    QMetaObject::invokeMethod(this, &StatusTrayIcon::update, Qt::QueuedConnection);
-}
-
 void StatusTrayIcon::update() {
-    m_updatePending = false;
     if (const QString name = m_model.statusIcon(); name != m_shownIcon) {
         m_icon.setIcon(trayIconFor(name));
         m_shownIcon = name;

@@ -36,7 +36,6 @@ signals:
     void quitRequested();
 
 private:
-    void scheduleUpdate();
     void update();
     void rebuildMenu();
 
@@ -45,7 +44,6 @@ private:
     QPointer<QMenu> m_menu;
     AppLanguage m_menuLanguage = AppLanguage::english;
     QString m_shownIcon;
-    bool m_updatePending = false;
 };
 
 } // namespace skerrin
