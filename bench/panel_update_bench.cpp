@@ -4,6 +4,11 @@
 // each timed from the change until the panel has updated and painted. The baseline is a lone label
 // given a new text the same way.
 #include "model/ConnectorMenuBarModel.h"
+#include "model/DesktopService.h"
+#include "model/Diagnostics.h"
+#include "model/Pairing.h"
+#include "model/Refresher.h"
+#include "model/RuntimeLocation.h"
 #include "panel/ConnectorMenuBarView.h"
 #include "support/FakeServices.h"
 #include "support/ModelSeed.h"
@@ -58,7 +63,7 @@ int main(int argc, char** argv) {
     qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/");
     const TestRuntime runtime(home.path() + QStringLiteral("/runtime"));
     ConnectorMenuBarModel model(makeTestServices());
-    model.updateRuntimeRoot(runtime.root(), std::nullopt);
+    model.location().updateRuntimeRoot(runtime.root(), std::nullopt);
     ModelSeed(model).latestOutput(QStringLiteral("connector started\npid 4242"));
     ConnectorMenuBarView view(model);
     view.show();
@@ -99,7 +104,7 @@ int main(int argc, char** argv) {
     const Timing baseline =
         measure([&label](int i) { label.setText(QStringLiteral("Step %1").arg(i)); }, [] { return true; });
 
-    QCoro::waitFor(model.cancelRefreshLoop());
+    QCoro::waitFor(model.refresher().cancelRefreshLoop());
     std::printf("panel_update_median_ms: %.3f (goal <= 1)\n", panel.medianMs);
     std::printf("panel_update_worst_ms: %.3f (goal <= 16, worst of %d)\n", panel.worstMs, kChanges);
     std::printf("label_update_median_ms: %.3f (baseline, one label's new text the same way)\n",

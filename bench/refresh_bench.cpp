@@ -4,6 +4,11 @@
 // time, with the same timer's lateness on an idle loop as the baseline.
 #include "TimerLateness.h"
 #include "model/ConnectorMenuBarModel.h"
+#include "model/DesktopService.h"
+#include "model/Diagnostics.h"
+#include "model/Pairing.h"
+#include "model/Refresher.h"
+#include "model/RuntimeLocation.h"
 #include "platform/PlatformServices.h"
 #include "runtime/RuntimeLayout.h"
 #include "support/LoopbackServer.h"
@@ -73,15 +78,16 @@ int main(int argc, char** argv) {
                    "\nPLATFORM_BASE_URL=" + platform.baseUrl().toUtf8() + "\n");
 
     ConnectorMenuBarModel model(makePlatformServices());
-    model.updateRuntimeRoot(runtime.root(), std::nullopt);
-    QCoro::waitFor(model.loadDeepSetupChecksIfNeeded());
+    model.location().updateRuntimeRoot(runtime.root(), std::nullopt);
+    QCoro::waitFor(model.diagnostics().loadDeepSetupChecksIfNeeded());
 
     const Lateness idle = measureLateness([] { return idleFor(1s); });
-    const Lateness refresh = measureLateness([&model] { return model.runFullRefresh(); });
-    QCoro::waitFor(model.cancelRefreshLoop());
+    const Lateness refresh = measureLateness([&model] { return model.refresher().runFullRefresh(); });
+    QCoro::waitFor(model.refresher().cancelRefreshLoop());
 
-    const bool complete = model.isRunning() && model.setupChecks().size() == 9 &&
-                          model.setupChecks().at(5).isReady && model.currentPairingSummary() == "Bench";
+    const bool complete = model.service().isRunning() && model.diagnostics().setupChecks().size() == 9 &&
+                          model.diagnostics().setupChecks().at(5).isReady &&
+                          model.pairing().currentPairingSummary() == "Bench";
     std::printf("refresh_total_ms: %.0f%s\n", refresh.totalMs,
                 complete ? "" : " (INCOMPLETE: a step failed)");
     std::printf("refresh_gui_stall_max_ms: %.2f (goal <= 20)\n", refresh.worstMs);

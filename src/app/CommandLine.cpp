@@ -1,9 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLine.h"
 
+#include "app/CommandTable.h"
 #include "app/TerminationSignals.h"
-
+#include "model/ActionRunner.h"
 #include "model/ConnectorMenuBarModel.h"
+#include "model/DesktopService.h"
+#include "model/Diagnostics.h"
+#include "model/Installer.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
+#include "model/ModelSettings.h"
+#include "model/Pairing.h"
+#include "model/PrimaryAction.h"
+#include "model/Refresher.h"
+#include "model/RuntimeLocation.h"
 #include "process/ProcessRunner.h"
 
 #include <QCoreApplication>
@@ -16,27 +27,14 @@
 #include <QCoroTask>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include <unistd.h>
 
 namespace skerrin {
 namespace {
-
-struct CommandSpec {
-    const char* name;
-    bool takesArgument;
-};
-
-constexpr CommandSpec kCommands[] = {
-    {"state", false},   {"use-folder", true}, {"language", true},        {"refresh", false},
-    {"start", false},   {"stop", false},      {"keep-online", false},    {"advanced", false},
-    {"install", false}, {"pair", false},      {"finish-pairing", false}, {"primary", false},
-    {"setup", false},   {"doctor", false},    {"codex-login", false},    {"launch-at-login", true},
-    {"unpair", false},  {"uninstall", false},
-};
 
 QJsonValue optionalText(const std::optional<QString>& text) {
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
@@ -72,74 +70,17 @@ QJsonValue progressJson(const std::optional<TransferProgress>& progress) {
         {QStringLiteral("total"), progress->total ? QJsonValue(*progress->total) : QJsonValue()}};
 }
 
-QCoro::Task<> waitForFirstPass(ConnectorMenuBarModel& model) {
-    if (!model.hasFinishedFirstRefreshPass())
-        co_await qCoro(&model, &ConnectorMenuBarModel::firstRefreshPassFinished);
+bool ok(const ConnectorMenuBarModel& model) {
+    const std::optional<ActionOutcome>& outcome = model.actions().lastOutcome();
+    return !outcome || outcome->ok();
 }
 
-QCoro::Task<> runModelOperation(ConnectorMenuBarModel& model, const Command& command) {
-    if (command.name == QLatin1String("use-folder")) {
-        QCoro::Task<> use = model.useRuntimeFolder(command.argument);
-        co_await std::move(use);
-    } else if (command.name == QLatin1String("language")) {
-        model.setLanguage(*appLanguageFromRaw(command.argument));
-    } else if (command.name == QLatin1String("refresh")) {
-        co_await model.runFullRefresh();
-    } else if (command.name == QLatin1String("start")) {
-        co_await model.startConnector();
-    } else if (command.name == QLatin1String("stop")) {
-        co_await model.stopConnector();
-    } else if (command.name == QLatin1String("keep-online")) {
-        co_await model.ensureDesktopService();
-    } else if (command.name == QLatin1String("advanced")) {
-        co_await model.loadDeepSetupChecksIfNeeded();
-        co_await model.refreshConnectivityChecks(true);
-    } else if (command.name == QLatin1String("install")) {
-        co_await model.installStandardRuntime();
-    } else if (command.name == QLatin1String("pair")) {
-        co_await model.startPairing();
-    } else if (command.name == QLatin1String("finish-pairing")) {
-        co_await model.waitForPairingConfirmation();
-    } else if (command.name == QLatin1String("primary")) {
-        co_await model.performPrimaryAction();
-    } else if (command.name == QLatin1String("setup")) {
-        co_await model.runDesktopSetup();
-    } else if (command.name == QLatin1String("doctor")) {
-        co_await model.runDoctor();
-    } else if (command.name == QLatin1String("codex-login")) {
-        co_await model.openCodexLoginInTerminal();
-    } else if (command.name == QLatin1String("launch-at-login")) {
-        model.setLaunchAtLogin(command.argument == QLatin1String("on"));
-    } else if (command.name == QLatin1String("unpair")) {
-        co_await model.unpairCurrentInstallation();
-    } else if (command.name == QLatin1String("uninstall")) {
-        co_await model.uninstallDesktopRuntime();
-    }
-}
-
-// Commands that read the desktop service's status; the others show it as not read yet.
-bool readsStatus(const Command& command) {
-    for (const char* name : {"state", "language", "codex-login", "launch-at-login"}) {
-        if (command.name == QLatin1String(name))
-            return false;
-    }
-    return true;
-}
-
-// Commands that run a runtime script, whose output the summary shows.
-bool showsOutput(const Command& command) {
-    for (const char* name : {"start", "stop", "keep-online", "setup", "doctor", "unpair", "uninstall"}) {
-        if (command.name == QLatin1String(name))
-            return true;
-    }
-    return false;
-}
-
-// Prints the state; 0, or 1 when the state could not be written or a setting was not saved.
+// Prints the state, then a failed action's reason on standard error. 0; 1 when the action failed,
+// the state could not be written or a setting was not saved.
 int printState(const ConnectorMenuBarModel& model, const Command& command) {
-    const QByteArray text = command.json
-                                ? QJsonDocument(modelSnapshot(model)).toJson(QJsonDocument::Indented)
-                                : humanSummary(model, readsStatus(command), showsOutput(command)).toUtf8();
+    const QByteArray text =
+        command.json ? QJsonDocument(modelSnapshot(model)).toJson(QJsonDocument::Indented)
+                     : humanSummary(model, command.spec->readsStatus, command.spec->showsOutput).toUtf8();
     int status = 0;
     if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
         std::fflush(stdout) != 0) {
@@ -147,60 +88,61 @@ int printState(const ConnectorMenuBarModel& model, const Command& command) {
                      std::strerror(errno));
         status = 1;
     }
-    if (const std::optional<QString>& failure = model.settingsSaveFailure()) {
-        std::fprintf(stderr, "Could not save settings to %s: %s\n", qPrintable(model.settingsLocation()),
+    if (!ok(model)) {
+        std::fprintf(stderr, "skerrin: %s\n", qPrintable(model.actions().lastOutcome()->message));
+        status = 1;
+    }
+    if (const std::optional<QString>& failure = model.settings().saveFailure()) {
+        std::fprintf(stderr, "Could not save settings to %s: %s\n", qPrintable(model.settings().location()),
                      qPrintable(*failure));
         status = 1;
     }
     return status;
 }
 
-int g_interruption = 0; // the signal that interrupted the command, once one has
-int g_printStatus = 0;  // what printing the state gave, for a run that the model ends itself
+// One headless command from the first refresh pass to its exit status.
+class HeadlessRun : public QObject {
+public:
+    HeadlessRun(ConnectorMenuBarModel& model, const Command& command) : m_model(model), m_command(command) {}
 
-QCoro::Task<int> runCommand(ConnectorMenuBarModel& model, Command command) {
-    co_await waitForFirstPass(model);
-    co_await runModelOperation(model, command);
-    if (model.isQuitScheduled()) {
-        // The model ends the event loop half a second from now: print before anything can wait.
-        g_printStatus = printState(model, command);
-        co_await model.cancelRefreshLoop();
-        co_return g_printStatus;
-    }
-    co_await model.cancelRefreshLoop();
-    const int status = printState(model, command);
-    co_return g_interruption != 0 ? 128 + g_interruption : status;
-}
-
-// SIGINT and SIGTERM end the runs that may be ended (the status script, the Codex probe), let the
-// start and stop scripts finish, so that the service they launch survives, then print the state
-// and exit with 128 + the signal's number. A cancellable action (pairing, install) is cancelled and
-// runs to its end, refreshes included, so the state shows "Action cancelled.". A second signal
-// exits at once.
-void handleInterruptions(ConnectorMenuBarModel& model, const Command& command) {
-    QObject* context = QCoreApplication::instance();
-    onTerminationSignals(context, [&model, command, context](int number) {
-        const int exitStatus = 128 + number;
-        if (g_interruption != 0)
-            std::_Exit(exitStatus);
-        g_interruption = number;
-        endLimitedRuns();
-        if (model.canCancelCurrentAction()) {
-            model.cancelCurrentAction();
-            return; // runCommand prints the state and exits with 128 + the signal's number
+    // SIGINT and SIGTERM end the runs that may be ended (the status script, the Codex probe) and
+    // cancel a cancellable action, which then runs to its end, refreshes included, so the state shows
+    // "Action cancelled.". Start and stop scripts finish, so that the service they launch survives,
+    // and nothing more runs after them. A second signal ends the process as the signal would.
+    void interrupt(int number) {
+        if (m_interruption != 0) {
+            std::signal(number, SIG_DFL);
+            std::raise(number);
+            return;
         }
-        auto* settle = new QTimer(context);
-        QObject::connect(settle, &QTimer::timeout, settle, [&model, command, exitStatus] {
-            if (runsWithoutLimitInFlight() > 0)
-                return;
-            if (!model.isQuitScheduled()) // an uninstall has printed already
-                printState(model, command);
-            // The model's operation is cut short: nothing of it may run on, so no destructor runs.
-            std::_Exit(exitStatus);
-        });
-        settle->start(20);
-    });
-}
+        m_interruption = number;
+        endLimitedRuns();
+        if (m_model.actions().canCancelCurrentAction())
+            m_model.actions().cancelCurrentAction();
+        else
+            m_model.actions().windDown();
+    }
+
+    QCoro::Task<int> run() {
+        if (!m_model.refresher().hasFinishedFirstRefreshPass())
+            co_await qCoro(&m_model.refresher(), &Refresher::firstRefreshPassFinished);
+        if (m_interruption == 0) {
+            QCoro::Task<> operation = m_command.spec->run(m_model, m_command.argument);
+            co_await std::move(operation);
+        }
+        co_await m_model.refresher().cancelRefreshLoop();
+        const int status = printState(m_model, m_command);
+        // After an uninstall the application ends when the model asks, half a second later.
+        if (m_model.maintenance().isQuitScheduled())
+            co_await qCoro(&m_model.maintenance(), &Maintenance::quitRequested);
+        co_return m_interruption != 0 ? 128 + m_interruption : status;
+    }
+
+private:
+    ConnectorMenuBarModel& m_model;
+    const Command& m_command;
+    int m_interruption = 0;
+};
 
 } // namespace
 
@@ -215,24 +157,31 @@ std::optional<Command> parseCommand(const QStringList& arguments) {
     }
     if (positional.isEmpty())
         return std::nullopt;
-    command.name = positional.takeFirst();
-    for (const CommandSpec& spec : kCommands) {
-        if (command.name != QLatin1String(spec.name))
+    const QString name = positional.takeFirst();
+    for (const CommandSpec& spec : commandTable()) {
+        if (name != QLatin1String(spec.name))
             continue;
-        if (positional.size() != (spec.takesArgument ? 1 : 0))
+        command.spec = &spec;
+        if (positional.size() != (spec.argument == CommandArgument::none ? 0 : 1))
             return std::nullopt;
-        if (spec.takesArgument)
-            command.argument = positional.constFirst();
-        if (command.name == QLatin1String("language") && !appLanguageFromRaw(command.argument))
-            return std::nullopt;
-        if (command.name == QLatin1String("launch-at-login") && command.argument != QLatin1String("on") &&
-            command.argument != QLatin1String("off"))
-            return std::nullopt;
-        if (command.name == QLatin1String("use-folder")) {
+        command.argument = positional.value(0);
+        switch (spec.argument) {
+        case CommandArgument::none:
+            break;
+        case CommandArgument::path:
             if (command.argument.isEmpty())
                 return std::nullopt;
             // As the folder chooser would give it: absolute and clean, whatever the current folder.
             command.argument = QDir::cleanPath(QDir::current().absoluteFilePath(command.argument));
+            break;
+        case CommandArgument::language:
+            if (!appLanguageFromRaw(command.argument))
+                return std::nullopt;
+            break;
+        case CommandArgument::onOff:
+            if (command.argument != QLatin1String("on") && command.argument != QLatin1String("off"))
+                return std::nullopt;
+            break;
         }
         return command;
     }
@@ -240,64 +189,70 @@ std::optional<Command> parseCommand(const QStringList& arguments) {
 }
 
 QString usageText() {
-    return QStringLiteral("usage: skerrin [--windowed]\n"
-                          "       skerrin COMMAND [ARG] [--json]\n"
-                          "\n"
-                          "Without a command Skerrin starts in the tray, or with --windowed as an\n"
-                          "ordinary window. A command runs headless: no display is needed.\n"
-                          "\n"
-                          "commands:\n"
-                          "  state               print the current state\n"
-                          "  use-folder PATH     use PATH as the runtime folder, then refresh\n"
-                          "  language en|zh-Hans switch the display language\n"
-                          "  refresh             refresh status, checks, pairing and platform status\n"
-                          "  start               start the desktop service\n"
-                          "  stop                stop the desktop service\n"
-                          "  keep-online         make sure the desktop service is online\n"
-                          "  advanced            load the deep setup checks and connectivity checks\n"
-                          "  install             install the standard runtime from the platform\n"
-                          "  pair                start pairing: a setup code and QR code for the phone\n"
-                          "  finish-pairing      wait until the phone has confirmed the pairing\n"
-                          "  primary             take the next step: install, pair, keep online or refresh\n"
-                          "  setup               run the runtime's desktop setup\n"
-                          "  doctor              run the runtime's doctor checks\n"
-                          "  codex-login         open a terminal that signs Codex in (device login)\n"
-                          "  launch-at-login on|off\n"
-                          "                      start Skerrin at login, or not\n"
-                          "  unpair              remove this desktop's current pairing\n"
-                          "  uninstall           remove the runtime and forget it; Skerrin then quits\n"
-                          "\n"
-                          "  --json              print the state as one JSON object\n");
+    QString text =
+        QStringLiteral("usage: skerrin [--windowed]\n"
+                       "       skerrin COMMAND [ARG] [--json]\n"
+                       "\n"
+                       "Without a command Skerrin starts in the tray, or with --windowed as an\n"
+                       "ordinary window. A command runs headless: no display is needed. It exits 0\n"
+                       "when its action succeeded, 1 when it failed (the reason on standard error).\n"
+                       "\n"
+                       "commands:\n");
+    for (const CommandSpec& spec : commandTable()) {
+        QString head = QLatin1String(spec.name);
+        switch (spec.argument) {
+        case CommandArgument::none:
+            break;
+        case CommandArgument::path:
+            head += QStringLiteral(" PATH");
+            break;
+        case CommandArgument::language:
+            head += QStringLiteral(" en|zh-Hans");
+            break;
+        case CommandArgument::onOff:
+            head += QStringLiteral(" on|off");
+            break;
+        }
+        text += QStringLiteral("  ") + head.leftJustified(20) +
+                (head.size() < 20 ? QStringLiteral("") : QStringLiteral("\n") + QString(22, u' ')) +
+                QLatin1String(spec.help) + QLatin1Char('\n');
+    }
+    return text + QStringLiteral("\n  --json              print the state as one JSON object\n");
 }
 
 QJsonObject modelSnapshot(const ConnectorMenuBarModel& model) {
+    const ActionRunner& actions = model.actions();
+    const DesktopService& service = model.service();
+    const Pairing& pairing = model.pairing();
+    const Diagnostics& diagnostics = model.diagnostics();
     return QJsonObject{
-        {QStringLiteral("runtimeRoot"), model.runtimeRoot()},
-        {QStringLiteral("statusSummary"), model.statusSummary()},
-        {QStringLiteral("statusDetail"), model.statusDetail()},
-        {QStringLiteral("statusDiagnostics"), model.statusDiagnostics()},
-        {QStringLiteral("isRunning"), model.isRunning()},
-        {QStringLiteral("isBusy"), model.isBusy()},
-        {QStringLiteral("launchAtLoginEnabled"), model.launchAtLoginEnabled()},
-        {QStringLiteral("transientMessage"), optionalText(model.transientMessage())},
-        {QStringLiteral("language"), rawValue(model.language())},
-        {QStringLiteral("setupChecks"), checksJson(model.setupChecks())},
-        {QStringLiteral("connectivityChecks"), checksJson(model.connectivityChecks())},
-        {QStringLiteral("latestActionOutput"), model.latestActionOutput()},
-        {QStringLiteral("pairingSession"), pairingJson(model.pairingSession())},
-        {QStringLiteral("currentPhoneSummary"), model.currentPhoneSummary()},
-        {QStringLiteral("currentPairingSummary"), model.currentPairingSummary()},
-        {QStringLiteral("hasLoadedDeepSetupChecks"), model.hasLoadedDeepSetupChecks()},
-        {QStringLiteral("statusIcon"), model.statusIcon()},
-        {QStringLiteral("latestActionSummary"), model.latestActionSummary()},
-        {QStringLiteral("pairingExpiresText"), model.pairingExpiresText()},
-        {QStringLiteral("appVersionText"), model.appVersionText()},
-        {QStringLiteral("runtimeInstallButtonTitle"), model.runtimeInstallButtonTitle()},
-        {QStringLiteral("primaryActionTitle"), model.primaryActionTitle()},
-        {QStringLiteral("primaryActionSubtitle"), model.primaryActionSubtitle()},
-        {QStringLiteral("isPairingConfigured"), model.isPairingConfigured()},
-        {QStringLiteral("canCancelCurrentAction"), model.canCancelCurrentAction()},
-        {QStringLiteral("downloadProgress"), progressJson(model.downloadProgress())},
+        {QStringLiteral("ok"), ok(model)},
+        {QStringLiteral("runtimeRoot"), model.location().runtimeRoot()},
+        {QStringLiteral("statusSummary"), service.statusSummary()},
+        {QStringLiteral("statusDetail"), service.statusDetail()},
+        {QStringLiteral("statusDiagnostics"), service.statusDiagnostics()},
+        {QStringLiteral("isRunning"), service.isRunning()},
+        {QStringLiteral("isBusy"), actions.isBusy()},
+        {QStringLiteral("launchAtLoginEnabled"), model.maintenance().launchAtLoginEnabled()},
+        {QStringLiteral("transientMessage"), optionalText(actions.transientMessage())},
+        {QStringLiteral("language"), rawValue(model.language().language())},
+        {QStringLiteral("setupChecks"), checksJson(diagnostics.setupChecks())},
+        {QStringLiteral("connectivityChecks"), checksJson(diagnostics.connectivityChecks())},
+        {QStringLiteral("latestActionOutput"), actions.latestActionOutput()},
+        {QStringLiteral("pairingSession"), pairingJson(pairing.pairingSession())},
+        {QStringLiteral("currentPhoneSummary"), pairing.currentPhoneSummary()},
+        {QStringLiteral("currentPairingSummary"), pairing.currentPairingSummary()},
+        {QStringLiteral("hasLoadedDeepSetupChecks"), diagnostics.hasLoadedDeepSetupChecks()},
+        {QStringLiteral("statusIcon"), statusIconName(service.statusIcon())},
+        {QStringLiteral("latestActionSummary"), actions.latestActionSummary()},
+        {QStringLiteral("pairingExpiresText"), pairing.pairingExpiresText()},
+        {QStringLiteral("appVersionText"), model.maintenance().appVersionText()},
+        {QStringLiteral("runtimeInstallButtonTitle"), model.installer().runtimeInstallButtonTitle()},
+        {QStringLiteral("primaryActionTitle"), model.primary().primaryActionTitle()},
+        {QStringLiteral("primaryActionSubtitle"), model.primary().primaryActionSubtitle()},
+        {QStringLiteral("isPairingConfigured"), model.location().isPairingConfigured()},
+        {QStringLiteral("canCancelCurrentAction"), actions.canCancelCurrentAction()},
+        {QStringLiteral("downloadProgress"), progressJson(model.installer().downloadProgress())},
     };
 }
 
@@ -306,35 +261,38 @@ QString humanSummary(const ConnectorMenuBarModel& model, bool statusRead, bool o
     const auto line = [&text](const QString& label, const QString& value) {
         text += label + QStringLiteral(": ") + value + QLatin1Char('\n');
     };
-    line(QStringLiteral("Runtime"),
-         model.runtimeRoot().isEmpty() ? QStringLiteral("(none)") : model.runtimeRoot());
+    line(QStringLiteral("Runtime"), model.location().runtimeRoot().isEmpty()
+                                        ? QStringLiteral("(none)")
+                                        : model.location().runtimeRoot());
     if (statusRead)
-        line(QStringLiteral("Status"), model.statusSummary() + QStringLiteral(" — ") + model.statusDetail());
+        line(QStringLiteral("Status"),
+             model.service().statusSummary() + QStringLiteral(" — ") + model.service().statusDetail());
     else
         line(QStringLiteral("Status"), QStringLiteral("not read yet — `skerrin refresh` reads it"));
-    if (model.transientMessage())
-        line(QStringLiteral("Message"), *model.transientMessage());
-    if (outputShown && !model.latestActionOutput().isEmpty()) {
+    if (model.actions().transientMessage())
+        line(QStringLiteral("Message"), *model.actions().transientMessage());
+    if (outputShown && !model.actions().latestActionOutput().isEmpty()) {
         text += QStringLiteral("Output:\n");
-        for (const QString& outputLine : model.latestActionOutput().split(QLatin1Char('\n')))
+        for (const QString& outputLine : model.actions().latestActionOutput().split(QLatin1Char('\n')))
             text += QStringLiteral("  ") + outputLine + QLatin1Char('\n');
     }
-    if (const auto& session = model.pairingSession())
-        line(QStringLiteral("Pairing"),
-             session->setupCode + QStringLiteral(" (") + model.pairingExpiresText() + QLatin1Char(')'));
-    if (!model.currentPairingSummary().isEmpty())
-        line(QStringLiteral("Paired installation"), model.currentPairingSummary());
-    if (!model.currentPhoneSummary().isEmpty())
-        line(QStringLiteral("Phone"), model.currentPhoneSummary());
-    for (const SetupCheck& check : model.setupChecks() + model.connectivityChecks())
+    if (const auto& session = model.pairing().pairingSession())
+        line(QStringLiteral("Pairing"), session->setupCode + QStringLiteral(" (") +
+                                            model.pairing().pairingExpiresText() + QLatin1Char(')'));
+    if (!model.pairing().currentPairingSummary().isEmpty())
+        line(QStringLiteral("Paired installation"), model.pairing().currentPairingSummary());
+    if (!model.pairing().currentPhoneSummary().isEmpty())
+        line(QStringLiteral("Phone"), model.pairing().currentPhoneSummary());
+    for (const SetupCheck& check :
+         model.diagnostics().setupChecks() + model.diagnostics().connectivityChecks())
         line(QStringLiteral("  [") + (check.isReady ? QStringLiteral("ok") : QStringLiteral("--")) +
                  QStringLiteral("] ") + check.title,
              check.detail);
-    line(QStringLiteral("Next step"),
-         model.primaryActionTitle() + QStringLiteral(" — ") + model.primaryActionSubtitle());
+    line(QStringLiteral("Next step"), model.primary().primaryActionTitle() + QStringLiteral(" — ") +
+                                          model.primary().primaryActionSubtitle());
     line(QStringLiteral("Launch at login"),
-         model.launchAtLoginEnabled() ? QStringLiteral("on") : QStringLiteral("off"));
-    line(QStringLiteral("Version"), model.appVersionText());
+         model.maintenance().launchAtLoginEnabled() ? QStringLiteral("on") : QStringLiteral("off"));
+    line(QStringLiteral("Version"), model.maintenance().appVersionText());
     return text;
 }
 
@@ -344,7 +302,7 @@ void showDownloadProgress(const ConnectorMenuBarModel& model) {
         return;
     auto* timer = new QTimer(QCoreApplication::instance());
     QObject::connect(timer, &QTimer::timeout, timer, [&model, shown = false]() mutable {
-        const std::optional<TransferProgress>& progress = model.downloadProgress();
+        const std::optional<TransferProgress>& progress = model.installer().downloadProgress();
         if (!progress) {
             if (shown)
                 std::fputs("\n", stderr);
@@ -365,19 +323,18 @@ void showDownloadProgress(const ConnectorMenuBarModel& model) {
 
 int runHeadless(const Command& command) {
     ConnectorMenuBarModel model(makePlatformServices());
-    handleInterruptions(model, command);
-    if (command.name == QLatin1String("install") || command.name == QLatin1String("primary"))
+    HeadlessRun headless(model, command);
+    onTerminationSignals(&headless, [&headless](int number) { headless.interrupt(number); });
+    if (command.spec->showsDownload)
         showDownloadProgress(model);
-    QCoro::Task<int> task = runCommand(model, command);
+    QCoro::Task<int> task = headless.run();
     int status = 0;
-    task.then([&status, &model](int result) {
+    task.then([&status](int result) {
         status = result;
-        // After an uninstall the model's own quit ends the event loop, once its half second is up.
-        if (!model.isQuitScheduled())
-            QCoreApplication::exit(result);
+        QCoreApplication::exit(result);
     });
     QCoreApplication::exec();
-    return model.isQuitScheduled() ? g_printStatus : status;
+    return status;
 }
 
 } // namespace skerrin

@@ -9,9 +9,10 @@
 namespace skerrin {
 
 class ConnectorMenuBarModel;
+struct CommandSpec;
 
 struct Command {
-    QString name;
+    const CommandSpec* spec = nullptr;
     QString argument;
     bool json = false;
 };
@@ -21,7 +22,8 @@ std::optional<Command> parseCommand(const QStringList& arguments);
 
 QString usageText();
 
-// The published fields and derived texts, as printed by --json.
+// The published fields and derived texts, as printed by --json, with "ok" for how the last action
+// ended.
 QJsonObject modelSnapshot(const ConnectorMenuBarModel& model);
 
 // A short summary for people; without `statusRead` the status is said not to have been read yet;

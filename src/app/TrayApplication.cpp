@@ -4,12 +4,17 @@
 #include "app/TerminationSignals.h"
 
 #include "app/SingleInstance.h"
+#include "model/ActionRunner.h"
 #include "model/ConnectorMenuBarModel.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
+#include "model/Refresher.h"
 #include "panel/ConnectorMenuBarView.h"
 #include "panel/PanelPlacement.h"
 #include "panel/PanelWindow.h"
 #include "panel/StatusTrayIcon.h"
 #include "platform/widgets/QtFolderChooser.h"
+#include "process/ProcessRunner.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -19,8 +24,7 @@
 #include <QCoroSignal>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
+#include <csignal>
 
 namespace skerrin {
 namespace {
@@ -35,8 +39,11 @@ constexpr auto kTrayRetryLimit = 30s;
 // `tray` is set by then.
 void quitOnSignals(QObject& context, TrayApplication* const& tray) {
     onTerminationSignals(&context, [&tray, received = 0](int number) mutable {
-        if (!tray || received++ > 0)
-            std::_Exit(128 + number);
+        if (!tray || received++ > 0) {
+            std::signal(number, SIG_DFL);
+            std::raise(number);
+            return;
+        }
         tray->quit();
     });
 }
@@ -74,7 +81,7 @@ void TrayApplication::lookForTray() {
 }
 
 void TrayApplication::enterTrayMode() {
-    m_tray = std::make_unique<StatusTrayIcon>(m_model);
+    m_tray = std::make_unique<StatusTrayIcon>(m_model.service(), m_model.language());
     connect(m_tray.get(), &StatusTrayIcon::toggleRequested, this, &TrayApplication::togglePanel);
     connect(m_tray.get(), &StatusTrayIcon::openRequested, this, &TrayApplication::showPanel);
     connect(m_tray.get(), &StatusTrayIcon::quitRequested, this, &TrayApplication::quit);
@@ -124,10 +131,18 @@ void TrayApplication::quit() {
     QCoro::connect(std::move(task), this, [this] { emit finished(); });
 }
 
+// Everything the model and the panel started ends before the model goes: a cancellable action is
+// cancelled, a status script is cut short, a start or stop script is let finish (its connector must
+// live on), and nothing new begins after it.
 QCoro::Task<> TrayApplication::windDown() {
-    m_model.cancelCurrentAction();
     m_panel->hide();
-    co_await m_model.cancelRefreshLoop();
+    endLimitedRuns();
+    m_model.actions().windDown();
+    co_await m_model.refresher().cancelRefreshLoop();
+    co_await m_model.actions().waitUntilIdle();
+    ConnectorMenuBarView& view = m_panel->view();
+    if (view.hasRunningTasks())
+        co_await qCoro(&view, &ConnectorMenuBarView::tasksFinished);
 }
 
 int runTrayApplication(int& argc, char** argv, bool windowed) {
@@ -170,18 +185,9 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
     QObject::connect(&instance, &SingleInstance::showRequested, &tray, &TrayApplication::showPanel);
     QObject::connect(&tray, &TrayApplication::finished, &app, &QCoreApplication::quit);
 
-    const int status = QApplication::exec();
-    // After an uninstall the model ends the event loop itself, with its refresh loop still alive.
-    QCoro::Task<> ending = model.cancelRefreshLoop();
-    QCoro::waitFor(std::move(ending));
-    if (model.isBusy() || tray.panel().view().hasRunningTasks()) {
-        // A cancelled action still waits for its script, a refresh started from the panel for its
-        // reply: neither may resume into a destroyed model.
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(status);
-    }
-    return status;
+    // After an uninstall the model asks to end, half a second later.
+    QObject::connect(&model.maintenance(), &Maintenance::quitRequested, &tray, &TrayApplication::quit);
+    return QApplication::exec();
 }
 
 } // namespace skerrin

@@ -8,12 +8,6 @@
 
 namespace skerrin {
 
-namespace StatusIcon {
-inline const QString busy = QStringLiteral("arrow.triangle.2.circlepath.circle.fill");
-inline const QString running = QStringLiteral("bolt.horizontal.circle.fill");
-inline const QString stopped = QStringLiteral("bolt.slash.circle");
-} // namespace StatusIcon
-
 // The last 12 non-empty lines of an action's output; the output itself when it has none.
 QString lastLinesSummary(const QString& output);
 

@@ -1,7 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "panel/AdvancedSection.h"
 
+#include "model/ActionRunner.h"
 #include "model/ConnectorMenuBarModel.h"
+#include "model/DesktopService.h"
+#include "model/Diagnostics.h"
+#include "model/Installer.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
+#include "model/Pairing.h"
+#include "model/Refresher.h"
+#include "model/RuntimeLocation.h"
 #include "panel/LogsGroup.h"
 #include "panel/PanelPieces.h"
 
@@ -19,9 +28,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 QCoro::Task<> loadAdvancedChecks(ConnectorMenuBarModel& model) {
-    QCoro::Task<> deep = model.loadDeepSetupChecksIfNeeded();
+    QCoro::Task<> deep = model.diagnostics().loadDeepSetupChecksIfNeeded();
     co_await std::move(deep);
-    QCoro::Task<> connectivity = model.refreshConnectivityChecks(true);
+    QCoro::Task<> connectivity = model.diagnostics().refreshConnectivityChecks(true);
     co_await std::move(connectivity);
 }
 
@@ -73,7 +82,8 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
     m_connectivityChecks = new CheckList(m_connectivityBox);
     name(m_connectivityChecks, "connectivityChecks");
     connectivity.content->addWidget(m_connectivityChecks);
-    m_logs = new LogsGroup(model, m_content);
+    m_logs =
+        new LogsGroup(model.actions(), model.language(), model.maintenance(), model.service(), m_content);
 
     auto* column = new QVBoxLayout(m_content);
     column->setContentsMargins(0, 8, 0, 0);
@@ -91,26 +101,25 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
                 owner->start(std::move(task));
             });
         };
-    startOnClick(m_install, [](ConnectorMenuBarModel& m) { return m.installStandardRuntime(); });
-    startOnClick(m_runSetup, [](ConnectorMenuBarModel& m) { return m.runDesktopSetup(); });
-    startOnClick(m_doctor, [](ConnectorMenuBarModel& m) { return m.runDoctor(); });
-    startOnClick(m_codexLogin, [](ConnectorMenuBarModel& m) { return m.openCodexLoginInTerminal(); });
-    startOnClick(m_rerunPairing, [](ConnectorMenuBarModel& m) { return m.startPairing(); });
-    startOnClick(m_refresh, [](ConnectorMenuBarModel& m) { return m.runFullRefresh(); });
-    startOnClick(m_startService, [](ConnectorMenuBarModel& m) { return m.startConnector(); });
-    startOnClick(m_stopService, [](ConnectorMenuBarModel& m) { return m.stopConnector(); });
+    startOnClick(m_install, [](ConnectorMenuBarModel& m) { return m.installer().installStandardRuntime(); });
+    startOnClick(m_runSetup, [](ConnectorMenuBarModel& m) { return m.maintenance().runDesktopSetup(); });
+    startOnClick(m_doctor, [](ConnectorMenuBarModel& m) { return m.maintenance().runDoctor(); });
+    startOnClick(m_codexLogin,
+                 [](ConnectorMenuBarModel& m) { return m.maintenance().openCodexLoginInTerminal(); });
+    startOnClick(m_rerunPairing, [](ConnectorMenuBarModel& m) { return m.pairing().startPairing(); });
+    startOnClick(m_refresh, [](ConnectorMenuBarModel& m) { return m.refresher().runFullRefresh(); });
+    startOnClick(m_startService, [](ConnectorMenuBarModel& m) { return m.service().startConnector(); });
+    startOnClick(m_stopService, [](ConnectorMenuBarModel& m) { return m.service().stopConnector(); });
     connect(m_chooseFolder, &QPushButton::clicked, this, &AdvancedSection::chooseFolderRequested);
-    connect(m_openRuntime, &QPushButton::clicked, this, [this] {
-        m_model.openPath(m_model.validRuntimeRoot(m_model.runtimeRoot())
-                             .value_or(ConnectorMenuBarModel::standardRuntimeRoot()));
-    });
-    connect(m_openLogs, &QPushButton::clicked, this, [this] { m_model.openLogsFolder(); });
+    connect(m_openRuntime, &QPushButton::clicked, this,
+            [this] { m_model.maintenance().openPath(m_model.location().effectiveRoot()); });
+    connect(m_openLogs, &QPushButton::clicked, this, [this] { m_model.maintenance().openLogsFolder(); });
     connect(m_removePairing, &QPushButton::clicked, this, &AdvancedSection::removePairingRequested);
     connect(m_uninstall, &QPushButton::clicked, this, &AdvancedSection::uninstallRequested);
 
     connect(m_toggle, &QToolButton::toggled, this, [this, owner = &tasks](bool open) {
         m_content->setVisible(open);
-        sync(m_model.validRuntimeRoot(m_model.runtimeRoot()).has_value());
+        sync(m_model.location().validRoot().has_value());
         if (!open)
             return;
         QCoro::Task<> load = loadAdvancedChecks(m_model);
@@ -139,11 +148,11 @@ QList<QWidget*> AdvancedSection::tabOrder() const {
 }
 
 void AdvancedSection::sync(bool hasRuntimeRoot) {
-    const ConnectorMenuBarModel& m = m_model;
+    const LanguageChoice& m = m_model.language();
     const bool open = m_toggle->isChecked();
     setButtonText(m_toggle, open ? m.ui(u"Hide Advanced"_s, u"收起高级选项"_s)
                                  : m.ui(u"Show Advanced"_s, u"显示高级选项"_s));
-    const bool busy = m.isBusy();
+    const bool busy = m_model.actions().isBusy();
     const bool needsRoot = busy || !hasRuntimeRoot; // disabled while busy or with no runtime
     struct Control {
         QPushButton* button;
@@ -151,13 +160,13 @@ void AdvancedSection::sync(bool hasRuntimeRoot) {
         bool disabled;
     };
     const Control controls[] = {
-        {m_install, m.runtimeInstallButtonTitle(), busy},
+        {m_install, m_model.installer().runtimeInstallButtonTitle(), busy},
         {m_runSetup, m.ui(u"Run Setup"_s, u"执行初始化"_s), needsRoot},
         {m_doctor, m.ui(u"Doctor"_s, u"诊断"_s), needsRoot},
         {m_codexLogin, m.ui(u"Codex Login"_s, u"Codex 登录"_s), busy},
         {m_rerunPairing, m.ui(u"Re-run Pairing"_s, u"重新配对"_s), needsRoot},
         {m_refresh, m.ui(u"Refresh"_s, u"刷新"_s), busy},
-        {m_chooseFolder, m.ui(u"Choose Runtime Folder…"_s, u"选择 Runtime 目录…"_s), false},
+        {m_chooseFolder, m.ui(u"Choose Runtime Folder…"_s, u"选择 Runtime 目录…"_s), busy},
         {m_openRuntime, m.ui(u"Open Runtime"_s, u"打开 Runtime"_s), busy},
         {m_openLogs, m.ui(u"Open Logs"_s, u"打开日志"_s), busy},
         {m_startService, m.ui(u"Start Service"_s, u"启动服务"_s), needsRoot},
@@ -176,8 +185,8 @@ void AdvancedSection::sync(bool hasRuntimeRoot) {
     title(m_actionsBox, m_actionsTitle, m.ui(u"Advanced Actions"_s, u"高级操作"_s));
     title(m_setupBox, m_setupTitle, m.ui(u"Setup Checks"_s, u"初始化检查"_s));
     title(m_connectivityBox, m_connectivityTitle, m.ui(u"Connectivity"_s, u"网络连通性"_s));
-    m_setupChecks->sync(m, m.setupChecks());
-    m_connectivityChecks->sync(m, m.connectivityChecks());
+    m_setupChecks->sync(m, m_model.diagnostics().setupChecks());
+    m_connectivityChecks->sync(m, m_model.diagnostics().connectivityChecks());
     m_logs->sync();
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "panel/Confirmations.h"
 
-#include "model/ConnectorMenuBarModel.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
 #include "panel/PanelPieces.h"
 
 #include <QMessageBox>
@@ -11,8 +12,10 @@ namespace skerrin::panel {
 
 using namespace Qt::StringLiterals;
 
-Confirmation::Confirmation(Kind kind, ConnectorMenuBarModel& model, PanelTasks& tasks, QWidget* panel)
-    : QObject(panel), m_kind(kind), m_model(model), m_tasks(tasks), m_panel(panel) {}
+Confirmation::Confirmation(Kind kind, LanguageChoice& language, Maintenance& maintenance, PanelTasks& tasks,
+                           QWidget* panel)
+    : QObject(panel), m_kind(kind), m_language(language), m_maintenance(maintenance), m_tasks(tasks),
+      m_panel(panel) {}
 
 void Confirmation::open() {
     if (isOpen())
@@ -43,7 +46,6 @@ void Confirmation::open() {
 void Confirmation::sync() {
     if (!isOpen())
         return;
-    const ConnectorMenuBarModel& m = m_model;
     const auto setTexts = [this](const QString& title, const QString& message) {
         if (m_box->text() != title)
             m_box->setText(title);
@@ -51,28 +53,29 @@ void Confirmation::sync() {
             m_box->setInformativeText(message);
     };
     if (m_kind == Kind::removePairing) {
-        setTexts(
-            m.ui(u"Remove current desktop pairing?"_s, u"取消当前桌面配对？"_s),
-            m.ui(u"This stops the desktop service and removes the current desktop pairing, but keeps the "
-                 "local runtime installed."_s,
-                 u"这会停止桌面服务并取消当前桌面配对，但保留本地 Runtime。"_s));
-        setButtonText(m_confirm, m.ui(u"Remove Pairing"_s, u"取消配对"_s));
+        setTexts(m_language.ui(u"Remove current desktop pairing?"_s, u"取消当前桌面配对？"_s),
+                 m_language.ui(
+                     u"This stops the desktop service and removes the current desktop pairing, but keeps the "
+                     "local runtime installed."_s,
+                     u"这会停止桌面服务并取消当前桌面配对，但保留本地 Runtime。"_s));
+        setButtonText(m_confirm, m_language.ui(u"Remove Pairing"_s, u"取消配对"_s));
     } else {
-        setTexts(m.ui(u"Uninstall desktop runtime?"_s, u"卸载桌面 Runtime？"_s),
-                 m.ui(u"This stops the desktop service, removes the current desktop pairing, and deletes the "
-                      "local Brevant runtime from this Mac."_s,
-                      u"这会停止桌面服务、取消当前桌面配对，并删除这台 Mac 上的本地 Brevant Runtime。"_s));
-        setButtonText(m_confirm, m.ui(u"Uninstall"_s, u"卸载"_s));
+        setTexts(m_language.ui(u"Uninstall desktop runtime?"_s, u"卸载桌面 Runtime？"_s),
+                 m_language.ui(
+                     u"This stops the desktop service, removes the current desktop pairing, and deletes the "
+                     "local Brevant runtime from this Mac."_s,
+                     u"这会停止桌面服务、取消当前桌面配对，并删除这台 Mac 上的本地 Brevant Runtime。"_s));
+        setButtonText(m_confirm, m_language.ui(u"Uninstall"_s, u"卸载"_s));
     }
-    setButtonText(m_cancel, m.ui(u"Cancel"_s, u"取消"_s));
+    setButtonText(m_cancel, m_language.ui(u"Cancel"_s, u"取消"_s));
 }
 
 void Confirmation::confirmed() {
     if (m_kind == Kind::removePairing) {
-        QCoro::Task<> unpair = m_model.unpairCurrentInstallation();
+        QCoro::Task<> unpair = m_maintenance.unpairCurrentInstallation();
         m_tasks.start(std::move(unpair));
     } else {
-        QCoro::Task<> uninstall = m_model.uninstallDesktopRuntime();
+        QCoro::Task<> uninstall = m_maintenance.uninstallDesktopRuntime();
         m_tasks.start(std::move(uninstall));
     }
 }

@@ -9,8 +9,9 @@ class QPushButton;
 class QWidget;
 
 namespace skerrin {
-class ConnectorMenuBarModel;
-}
+class LanguageChoice;
+class Maintenance;
+} // namespace skerrin
 
 namespace skerrin::panel {
 
@@ -24,7 +25,8 @@ class Confirmation : public QObject {
 
 public:
     enum class Kind { removePairing, uninstall };
-    Confirmation(Kind kind, ConnectorMenuBarModel& model, PanelTasks& tasks, QWidget* panel);
+    Confirmation(Kind kind, LanguageChoice& language, Maintenance& maintenance, PanelTasks& tasks,
+                 QWidget* panel);
     void open();
     bool isOpen() const { return !m_box.isNull(); }
     // The open question follows a language switch.
@@ -37,7 +39,8 @@ private:
     void confirmed();
 
     Kind m_kind;
-    ConnectorMenuBarModel& m_model;
+    LanguageChoice& m_language;
+    Maintenance& m_maintenance;
     PanelTasks& m_tasks;
     QWidget* m_panel;
     QPointer<QMessageBox> m_box;

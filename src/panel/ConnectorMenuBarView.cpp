@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "panel/ConnectorMenuBarView.h"
 
+#include "model/ActionRunner.h"
 #include "model/ConnectorMenuBarModel.h"
+#include "model/LanguageChoice.h"
+#include "model/Pairing.h"
+#include "model/RuntimeLocation.h"
 #include "panel/AdvancedSection.h"
 #include "panel/AfterModelChanges.h"
 #include "panel/Confirmations.h"
@@ -31,9 +35,10 @@ constexpr int kPanelHeight = 760;
 constexpr int kInset = 14;
 
 QCoro::Task<> refreshOnAppearance(ConnectorMenuBarModel& model) {
-    QCoro::Task<> status = model.refreshDesktopRuntimeStatus(true);
+    model.location().recompute();
+    QCoro::Task<> status = model.pairing().refreshDesktopRuntimeStatus(true);
     co_await std::move(status);
-    model.refreshPairingSession();
+    model.pairing().refreshPairingSession();
 }
 
 } // namespace
@@ -54,15 +59,20 @@ ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget
 
     auto* content = new QWidget;
     content->setObjectName(u"panelContent"_s);
-    m_statusCard = new StatusCard(model, content);
-    m_languageCard = new LanguageCard(model, content);
-    m_service = new DesktopServiceGroup(model, *m_tasks, content);
-    m_pairing = new PairingGroup(model, *m_tasks, content);
+    m_statusCard = new StatusCard(model.actions(), model.installer(), model.language(), model.maintenance(),
+                                  model.pairing(), model.service(), content);
+    m_languageCard = new LanguageCard(model.language(), content);
+    m_service = new DesktopServiceGroup(model.actions(), model.language(), model.maintenance(),
+                                        model.primary(), *m_tasks, content);
+    m_pairing = new PairingGroup(model.actions(), model.language(), model.maintenance(), model.pairing(),
+                                 *m_tasks, content);
     m_advanced = new AdvancedSection(model, *m_tasks, content);
     m_quit = new QPushButton(content);
     name(m_quit, "quitButton");
-    m_unpairConfirm = new Confirmation(Confirmation::Kind::removePairing, model, *m_tasks, this);
-    m_uninstallConfirm = new Confirmation(Confirmation::Kind::uninstall, model, *m_tasks, this);
+    m_unpairConfirm = new Confirmation(Confirmation::Kind::removePairing, model.language(),
+                                       model.maintenance(), *m_tasks, this);
+    m_uninstallConfirm = new Confirmation(Confirmation::Kind::uninstall, model.language(),
+                                          model.maintenance(), *m_tasks, this);
 
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(kInset, kInset, kInset, kInset);
@@ -116,13 +126,13 @@ void ConnectorMenuBarView::showEvent(QShowEvent* event) {
 }
 
 void ConnectorMenuBarView::sync() {
-    const bool hasRoot = m_model.validRuntimeRoot(m_model.runtimeRoot()).has_value();
+    const bool hasRoot = m_model.location().validRoot().has_value();
     m_statusCard->sync();
     m_languageCard->sync();
     m_service->sync();
     m_pairing->sync(hasRoot);
     m_advanced->sync(hasRoot);
-    setButtonText(m_quit, m_model.ui(u"Quit"_s, u"退出"_s));
+    setButtonText(m_quit, m_model.language().ui(u"Quit"_s, u"退出"_s));
     m_unpairConfirm->sync();
     m_uninstallConfirm->sync();
     emit rendered();
@@ -132,7 +142,7 @@ void ConnectorMenuBarView::chooseRuntimeFolder() {
     // The chooser is modal and returns when the user has chosen; the popup must stay meanwhile.
     m_choosingFolder = true;
     updateDialogShown();
-    std::optional<QCoro::Task<>> refresh = m_model.chooseRuntimeFolder();
+    std::optional<QCoro::Task<>> refresh = m_model.location().chooseRuntimeFolder();
     m_choosingFolder = false;
     updateDialogShown();
     if (refresh)

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "panel/DesktopServiceGroup.h"
 
-#include "model/ConnectorMenuBarModel.h"
+#include "model/ActionRunner.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
+#include "model/PrimaryAction.h"
 #include "panel/PanelPieces.h"
 
 #include <QCheckBox>
@@ -13,8 +16,11 @@ namespace skerrin::panel {
 
 using namespace Qt::StringLiterals;
 
-DesktopServiceGroup::DesktopServiceGroup(ConnectorMenuBarModel& model, PanelTasks& tasks, QWidget* parent)
-    : QObject(parent), m_model(model) {
+DesktopServiceGroup::DesktopServiceGroup(ActionRunner& actions, LanguageChoice& language,
+                                         Maintenance& maintenance, PrimaryAction& primary, PanelTasks& tasks,
+                                         QWidget* parent)
+    : QObject(parent), m_actions(actions), m_language(language), m_maintenance(maintenance),
+      m_primaryAction(primary) {
     const Group group = makeGroup("desktopServiceGroup", 12, parent);
     m_box = group.box;
     m_title = group.title;
@@ -30,27 +36,26 @@ DesktopServiceGroup::DesktopServiceGroup(ConnectorMenuBarModel& model, PanelTask
     group.content->addWidget(m_launch, 0, Qt::AlignLeft);
 
     connect(m_primary, &QPushButton::clicked, this, [this, owner = &tasks] {
-        QCoro::Task<> action = m_model.performPrimaryAction();
+        QCoro::Task<> action = m_primaryAction.performPrimaryAction();
         owner->start(std::move(action));
     });
     connect(m_launch, &QCheckBox::clicked, this, [this](bool enabled) {
-        m_model.setLaunchAtLogin(enabled);
+        m_maintenance.setLaunchAtLogin(enabled);
         // A change that failed leaves the field as it was, so no change may come: show it anyway.
         sync();
     });
 }
 
 void DesktopServiceGroup::sync() {
-    const ConnectorMenuBarModel& m = m_model;
-    const QString title = m.ui(u"Desktop Service"_s, u"桌面服务"_s);
+    const QString title = m_language.ui(u"Desktop Service"_s, u"桌面服务"_s);
     setLabelText(m_title, title);
     setAccessibleText(m_box, title);
-    setLabelText(m_subtitle, m.primaryActionSubtitle());
-    setButtonText(m_primary, m.primaryActionTitle());
-    m_primary->setEnabled(!m.isBusy());
-    setButtonText(m_launch, m.ui(u"Launch App When You Sign In"_s, u"登录后自动打开 App"_s));
-    if (m_launch->isChecked() != m.launchAtLoginEnabled())
-        m_launch->setChecked(m.launchAtLoginEnabled());
+    setLabelText(m_subtitle, m_primaryAction.primaryActionSubtitle());
+    setButtonText(m_primary, m_primaryAction.primaryActionTitle());
+    m_primary->setEnabled(!m_actions.isBusy());
+    setButtonText(m_launch, m_language.ui(u"Launch App When You Sign In"_s, u"登录后自动打开 App"_s));
+    if (m_launch->isChecked() != m_maintenance.launchAtLoginEnabled())
+        m_launch->setChecked(m_maintenance.launchAtLoginEnabled());
 }
 
 } // namespace skerrin::panel

@@ -9,8 +9,11 @@ class QLabel;
 class QPushButton;
 
 namespace skerrin {
-class ConnectorMenuBarModel;
-}
+class ActionRunner;
+class LanguageChoice;
+class Maintenance;
+class PrimaryAction;
+} // namespace skerrin
 
 namespace skerrin::panel {
 
@@ -21,14 +24,18 @@ class DesktopServiceGroup : public QObject {
     Q_OBJECT
 
 public:
-    DesktopServiceGroup(ConnectorMenuBarModel& model, PanelTasks& tasks, QWidget* parent);
+    DesktopServiceGroup(ActionRunner& actions, LanguageChoice& language, Maintenance& maintenance,
+                        PrimaryAction& primary, PanelTasks& tasks, QWidget* parent);
     void sync();
     QGroupBox* box() const { return m_box; }
     QPushButton* primaryButton() const { return m_primary; }
     QCheckBox* launchToggle() const { return m_launch; }
 
 private:
-    ConnectorMenuBarModel& m_model;
+    ActionRunner& m_actions;
+    LanguageChoice& m_language;
+    Maintenance& m_maintenance;
+    PrimaryAction& m_primaryAction;
     QGroupBox* m_box;
     QLabel* m_title;
     QLabel* m_subtitle;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "panel/LanguageCard.h"
 
-#include "model/ConnectorMenuBarModel.h"
+#include "model/LanguageChoice.h"
 #include "panel/PanelPieces.h"
 
 #include <QButtonGroup>
@@ -18,9 +18,9 @@ constexpr int kPickerWidth = 120;
 
 } // namespace
 
-LanguageCard::LanguageCard(ConnectorMenuBarModel& model, QWidget* parent)
-    : QWidget(parent), m_model(model), m_title(sectionTitle(this)), m_english(new QPushButton(u"EN"_s, this)),
-      m_chinese(new QPushButton(u"中文"_s, this)) {
+LanguageCard::LanguageCard(LanguageChoice& language, QWidget* parent)
+    : QWidget(parent), m_language(language), m_title(sectionTitle(this)),
+      m_english(new QPushButton(u"EN"_s, this)), m_chinese(new QPushButton(u"中文"_s, this)) {
     name(this, "languageCard");
     name(m_title, "languageTitle");
     name(m_english, "languageEnglish", u"English"_s);
@@ -44,16 +44,16 @@ LanguageCard::LanguageCard(ConnectorMenuBarModel& model, QWidget* parent)
     // `clicked`, not `toggled`: only the user switches the language, never the panel showing the model.
     // The segment already chosen changes nothing, as a picker would report no change.
     const auto choose = [this](AppLanguage language) {
-        if (language != m_model.language())
-            m_model.setLanguage(language);
+        if (language != m_language.language())
+            m_language.setLanguage(language);
     };
     connect(m_english, &QPushButton::clicked, this, [choose] { choose(AppLanguage::english); });
     connect(m_chinese, &QPushButton::clicked, this, [choose] { choose(AppLanguage::chinese); });
 }
 
 void LanguageCard::sync() {
-    setLabelText(m_title, m_model.ui(u"Language"_s, u"语言"_s));
-    const bool chinese = m_model.language() == AppLanguage::chinese;
+    setLabelText(m_title, m_language.ui(u"Language"_s, u"语言"_s));
+    const bool chinese = m_language.language() == AppLanguage::chinese;
     (chinese ? m_chinese : m_english)->setChecked(true);
     // A sunken segment hardly shows on some themes: the chosen one takes the accent colour.
     setAccented(m_english, !chinese);

@@ -7,7 +7,7 @@ class QLabel;
 class QPushButton;
 
 namespace skerrin {
-class ConnectorMenuBarModel;
+class LanguageChoice;
 }
 
 namespace skerrin::panel {
@@ -17,13 +17,13 @@ class LanguageCard : public QWidget {
     Q_OBJECT
 
 public:
-    LanguageCard(ConnectorMenuBarModel& model, QWidget* parent);
+    LanguageCard(LanguageChoice& language, QWidget* parent);
     void sync();
     QPushButton* english() const { return m_english; }
     QPushButton* chinese() const { return m_chinese; }
 
 private:
-    ConnectorMenuBarModel& m_model;
+    LanguageChoice& m_language;
     QLabel* m_title;
     QPushButton* m_english;
     QPushButton* m_chinese;

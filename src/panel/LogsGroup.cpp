@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "panel/LogsGroup.h"
 
-#include "model/ConnectorMenuBarModel.h"
+#include "model/ActionRunner.h"
+#include "model/DesktopService.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
 #include "panel/PanelPieces.h"
 
 #include <QGroupBox>
@@ -72,7 +75,10 @@ void OutputBox::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
 }
 
-LogsGroup::LogsGroup(ConnectorMenuBarModel& model, QWidget* parent) : QObject(parent), m_model(model) {
+LogsGroup::LogsGroup(ActionRunner& actions, LanguageChoice& language, Maintenance& maintenance,
+                     DesktopService& service, QWidget* parent)
+    : QObject(parent), m_actions(actions), m_language(language), m_maintenance(maintenance),
+      m_service(service) {
     const Group group = makeGroup("logsGroup", 10, parent);
     m_box = group.box;
     m_title = group.title;
@@ -96,29 +102,28 @@ LogsGroup::LogsGroup(ConnectorMenuBarModel& model, QWidget* parent) : QObject(pa
         m_output->setVisible(open);
         sync();
     });
-    connect(m_copy, &QPushButton::clicked, this, [this] { m_model.copyLatestOutput(); });
-    connect(m_openLogs, &QPushButton::clicked, this, [this] { m_model.openLogsFolder(); });
+    connect(m_copy, &QPushButton::clicked, this, [this] { m_maintenance.copyLatestOutput(); });
+    connect(m_openLogs, &QPushButton::clicked, this, [this] { m_maintenance.openLogsFolder(); });
 }
 
 void LogsGroup::sync() {
-    const ConnectorMenuBarModel& m = m_model;
-    const QString title = m.ui(u"Logs"_s, u"日志"_s);
+    const QString title = m_language.ui(u"Logs"_s, u"日志"_s);
     setLabelText(m_title, title);
     setAccessibleText(m_box, title);
-    setButtonText(m_toggle, m_toggle->isChecked() ? m.ui(u"Hide Output"_s, u"收起输出"_s)
-                                                  : m.ui(u"Show Output"_s, u"显示输出"_s));
+    setButtonText(m_toggle, m_toggle->isChecked() ? m_language.ui(u"Hide Output"_s, u"收起输出"_s)
+                                                  : m_language.ui(u"Show Output"_s, u"显示输出"_s));
     // Laying out the output costs; only while it can be seen.
     if (m_toggle->isChecked()) {
-        m_output->setContent(m.latestActionSummary());
-        setAccessibleText(m_output->text(), m.ui(u"Latest output"_s, u"最近输出"_s));
+        m_output->setContent(m_actions.latestActionSummary());
+        setAccessibleText(m_output->text(), m_language.ui(u"Latest output"_s, u"最近输出"_s));
     }
-    setButtonText(m_copy, m.ui(u"Copy Output"_s, u"复制输出"_s));
-    m_copy->setEnabled(!m.latestActionOutput().isEmpty());
-    setButtonText(m_openLogs, m.ui(u"Open Logs"_s, u"打开日志"_s));
-    m_openLogs->setEnabled(!m.isBusy());
-    m_diagnostics->setContent(m.statusDiagnostics());
-    m_diagnostics->setVisible(!m.statusDiagnostics().isEmpty());
-    setAccessibleText(m_diagnostics, m.ui(u"Diagnostics"_s, u"诊断信息"_s));
+    setButtonText(m_copy, m_language.ui(u"Copy Output"_s, u"复制输出"_s));
+    m_copy->setEnabled(!m_actions.latestActionOutput().isEmpty());
+    setButtonText(m_openLogs, m_language.ui(u"Open Logs"_s, u"打开日志"_s));
+    m_openLogs->setEnabled(!m_actions.isBusy());
+    m_diagnostics->setContent(m_service.statusDiagnostics());
+    m_diagnostics->setVisible(!m_service.statusDiagnostics().isEmpty());
+    setAccessibleText(m_diagnostics, m_language.ui(u"Diagnostics"_s, u"诊断信息"_s));
 }
 
 } // namespace skerrin::panel

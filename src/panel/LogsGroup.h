@@ -11,8 +11,11 @@ class QTextEdit;
 class QToolButton;
 
 namespace skerrin {
-class ConnectorMenuBarModel;
-}
+class ActionRunner;
+class DesktopService;
+class LanguageChoice;
+class Maintenance;
+} // namespace skerrin
 
 namespace skerrin::panel {
 
@@ -42,7 +45,8 @@ class LogsGroup : public QObject {
     Q_OBJECT
 
 public:
-    LogsGroup(ConnectorMenuBarModel& model, QWidget* parent);
+    LogsGroup(ActionRunner& actions, LanguageChoice& language, Maintenance& maintenance,
+              DesktopService& service, QWidget* parent);
     void sync();
     QGroupBox* box() const { return m_box; }
     QToolButton* outputToggle() const { return m_toggle; }
@@ -50,7 +54,10 @@ public:
     QPushButton* openLogsButton() const { return m_openLogs; }
 
 private:
-    ConnectorMenuBarModel& m_model;
+    ActionRunner& m_actions;
+    LanguageChoice& m_language;
+    Maintenance& m_maintenance;
+    DesktopService& m_service;
     QGroupBox* m_box;
     QLabel* m_title;
     QToolButton* m_toggle;

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "panel/PairingGroup.h"
 
-#include "model/ConnectorMenuBarModel.h"
+#include "model/ActionRunner.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
+#include "model/Pairing.h"
 #include "panel/PanelPieces.h"
 
 #include <QEvent>
@@ -22,8 +25,10 @@ constexpr qint64 kExpiryTextPeriodMs = 15'000;
 
 } // namespace
 
-PairingGroup::PairingGroup(ConnectorMenuBarModel& model, PanelTasks& tasks, QWidget* parent)
-    : QObject(parent), m_model(model) {
+PairingGroup::PairingGroup(ActionRunner& actions, LanguageChoice& language, Maintenance& maintenance,
+                           Pairing& pairing, PanelTasks& tasks, QWidget* parent)
+    : QObject(parent), m_actions(actions), m_language(language), m_maintenance(maintenance),
+      m_pairing(pairing) {
     const Group group = makeGroup("pairingGroup", 12, parent);
     m_box = group.box;
     m_title = group.title;
@@ -59,12 +64,12 @@ PairingGroup::PairingGroup(ConnectorMenuBarModel& model, PanelTasks& tasks, QWid
     group.content->addLayout(actionRow({m_finish, m_openQr}));
 
     connect(m_finish, &QPushButton::clicked, this, [this, owner = &tasks] {
-        QCoro::Task<> wait = m_model.waitForPairingConfirmation();
+        QCoro::Task<> wait = m_pairing.waitForPairingConfirmation();
         owner->start(std::move(wait));
     });
     connect(m_openQr, &QPushButton::clicked, this, [this] {
-        if (const std::optional<PairingSessionState>& session = m_model.pairingSession())
-            m_model.openPath(session->qrPath);
+        if (const std::optional<PairingSessionState>& session = m_pairing.pairingSession())
+            m_maintenance.openPath(session->qrPath);
     });
     m_expiryTimer.setSingleShot(true);
     connect(&m_expiryTimer, &QTimer::timeout, this, &PairingGroup::expiryTimerFired);
@@ -73,28 +78,27 @@ PairingGroup::PairingGroup(ConnectorMenuBarModel& model, PanelTasks& tasks, QWid
 
 void PairingGroup::sync(bool hasRuntimeRoot) {
     m_hasRuntimeRoot = hasRuntimeRoot;
-    const ConnectorMenuBarModel& m = m_model;
-    const std::optional<PairingSessionState>& session = m.pairingSession();
+    const std::optional<PairingSessionState>& session = m_pairing.pairingSession();
     m_box->setVisible(session.has_value());
     if (!session) {
         updateExpiryTimer();
         return;
     }
-    const QString title = m.ui(u"Pair This Mac"_s, u"配对这台 Mac"_s);
+    const QString title = m_language.ui(u"Pair This Mac"_s, u"配对这台 Mac"_s);
     setLabelText(m_title, title);
     setAccessibleText(m_box, title);
-    setLabelText(m_hint, m.ui(u"Scan once in the iPhone app, then tap Finish Pairing."_s,
-                              u"在 iPhone App 里扫一次，然后点“完成配对”。"_s));
+    setLabelText(m_hint, m_language.ui(u"Scan once in the iPhone app, then tap Finish Pairing."_s,
+                                       u"在 iPhone App 里扫一次，然后点“完成配对”。"_s));
     m_qr->setVisible(m_qr->setImage(m_qrCache.image(session->qrPath)));
-    setAccessibleText(m_qr, m.ui(u"QR code"_s, u"二维码"_s));
-    setLabelText(m_codeTitle, m.ui(u"Setup Code"_s, u"配对码"_s));
+    setAccessibleText(m_qr, m_language.ui(u"QR code"_s, u"二维码"_s));
+    setLabelText(m_codeTitle, m_language.ui(u"Setup Code"_s, u"配对码"_s));
     m_code->setContent(session->setupCode);
     setAccessibleText(m_code, m_codeTitle->text());
-    setLabelText(m_expires, m.pairingExpiresText());
-    setButtonText(m_finish, m.ui(u"Finish Pairing"_s, u"完成配对"_s));
-    m_finish->setEnabled(!m.isBusy() && hasRuntimeRoot);
-    setButtonText(m_openQr, m.ui(u"Open QR"_s, u"打开二维码"_s));
-    m_openQr->setEnabled(!m.isBusy());
+    setLabelText(m_expires, m_pairing.pairingExpiresText());
+    setButtonText(m_finish, m_language.ui(u"Finish Pairing"_s, u"完成配对"_s));
+    m_finish->setEnabled(!m_actions.isBusy() && hasRuntimeRoot);
+    setButtonText(m_openQr, m_language.ui(u"Open QR"_s, u"打开二维码"_s));
+    m_openQr->setEnabled(!m_actions.isBusy());
     updateExpiryTimer();
 }
 
@@ -105,7 +109,7 @@ bool PairingGroup::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PairingGroup::updateExpiryTimer() {
-    const std::optional<PairingSessionState>& session = m_model.pairingSession();
+    const std::optional<PairingSessionState>& session = m_pairing.pairingSession();
     // Nothing to count down while the group is off screen or its code never expires.
     if (!m_box->isVisible() || !session || !session->expiresAt) {
         m_expiryTimer.stop();
@@ -124,11 +128,11 @@ void PairingGroup::updateExpiryTimer() {
 }
 
 void PairingGroup::expiryTimerFired() {
-    const std::optional<PairingSessionState>& session = m_model.pairingSession();
+    const std::optional<PairingSessionState>& session = m_pairing.pairingSession();
     if (session && session->expiresAt && *session->expiresAt <= QDateTime::currentDateTimeUtc() &&
         m_refreshedExpiry != *session->expiresAt) {
         m_refreshedExpiry = *session->expiresAt;
-        m_model.refreshPairingSession();
+        m_pairing.refreshPairingSession();
     }
     sync(m_hasRuntimeRoot);
 }

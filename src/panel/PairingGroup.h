@@ -12,8 +12,11 @@ class QLabel;
 class QPushButton;
 
 namespace skerrin {
-class ConnectorMenuBarModel;
-}
+class ActionRunner;
+class LanguageChoice;
+class Maintenance;
+class Pairing;
+} // namespace skerrin
 
 namespace skerrin::panel {
 
@@ -27,7 +30,8 @@ class PairingGroup : public QObject {
     Q_OBJECT
 
 public:
-    PairingGroup(ConnectorMenuBarModel& model, PanelTasks& tasks, QWidget* parent);
+    PairingGroup(ActionRunner& actions, LanguageChoice& language, Maintenance& maintenance, Pairing& pairing,
+                 PanelTasks& tasks, QWidget* parent);
     void sync(bool hasRuntimeRoot);
     QGroupBox* box() const { return m_box; }
     QPushButton* finishButton() const { return m_finish; }
@@ -40,7 +44,10 @@ private:
     void updateExpiryTimer();
     void expiryTimerFired();
 
-    ConnectorMenuBarModel& m_model;
+    ActionRunner& m_actions;
+    LanguageChoice& m_language;
+    Maintenance& m_maintenance;
+    Pairing& m_pairing;
     QGroupBox* m_box;
     QLabel* m_title;
     QLabel* m_hint;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "panel/PanelPieces.h"
 
-#include "model/ConnectorMenuBarModel.h"
+#include "model/LanguageChoice.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -199,7 +199,7 @@ void CheckRow::sync(const SetupCheck& check, const QString& title) {
     setAccessibleText(m_detail, title);
 }
 
-QString checkTitle(const ConnectorMenuBarModel& model, const SetupCheck& check) {
+QString checkTitle(const LanguageChoice& language, const SetupCheck& check) {
     struct Title {
         QString id, english, chinese;
     };
@@ -218,7 +218,7 @@ QString checkTitle(const ConnectorMenuBarModel& model, const SetupCheck& check) 
     };
     for (const Title& title : titles)
         if (title.id == check.id)
-            return model.ui(title.english, title.chinese);
+            return language.ui(title.english, title.chinese);
     return check.title;
 }
 
@@ -228,14 +228,14 @@ CheckList::CheckList(QWidget* parent) : QWidget(parent) {
     column->setSpacing(8);
 }
 
-void CheckList::sync(const ConnectorMenuBarModel& model, const QList<SetupCheck>& checks) {
+void CheckList::sync(const LanguageChoice& language, const QList<SetupCheck>& checks) {
     while (m_rows.size() < checks.size()) {
         m_rows.append(new CheckRow(this));
         layout()->addWidget(m_rows.back());
     }
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
         if (i < checks.size())
-            m_rows[i]->sync(checks[i], checkTitle(model, checks[i]));
+            m_rows[i]->sync(checks[i], checkTitle(language, checks[i]));
         m_rows[i]->setVisible(i < checks.size());
     }
 }

@@ -19,7 +19,7 @@ class QToolButton;
 class QVBoxLayout;
 
 namespace skerrin {
-class ConnectorMenuBarModel;
+class LanguageChoice;
 }
 
 namespace skerrin::panel {
@@ -112,7 +112,7 @@ private:
 };
 
 // The title shown for a check: a bilingual name for the known ids, else the check's own title.
-QString checkTitle(const ConnectorMenuBarModel& model, const SetupCheck& check);
+QString checkTitle(const LanguageChoice& language, const SetupCheck& check);
 
 // The rows of one list of checks, reused from one change to the next: a list that shrinks hides its
 // surplus rows, one that grows adds rows.
@@ -121,7 +121,7 @@ class CheckList : public QWidget {
 
 public:
     explicit CheckList(QWidget* parent);
-    void sync(const ConnectorMenuBarModel& model, const QList<SetupCheck>& checks);
+    void sync(const LanguageChoice& language, const QList<SetupCheck>& checks);
 
 private:
     QList<CheckRow*> m_rows;

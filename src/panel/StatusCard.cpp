@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "panel/StatusCard.h"
 
-#include "model/ConnectorMenuBarModel.h"
+#include "model/ActionRunner.h"
+#include "model/DesktopService.h"
+#include "model/Installer.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
+#include "model/Pairing.h"
 #include "panel/PanelPieces.h"
 
 #include <QFrame>
@@ -28,8 +33,10 @@ QString dataSize(qint64 bytes) {
 
 } // namespace
 
-StatusCard::StatusCard(ConnectorMenuBarModel& model, QWidget* parent)
-    : QWidget(parent), m_model(model),
+StatusCard::StatusCard(ActionRunner& actions, Installer& installer, LanguageChoice& language,
+                       Maintenance& maintenance, Pairing& pairing, DesktopService& service, QWidget* parent)
+    : QWidget(parent), m_actions(actions), m_installer(installer), m_language(language),
+      m_maintenance(maintenance), m_pairingState(pairing), m_service(service),
       m_title(styledLabel(TextRole::headline, palette().color(QPalette::WindowText), this)),
       m_summary(styledLabel(TextRole::subheadline, secondaryColor(palette()), this)),
       m_message(
@@ -79,22 +86,21 @@ StatusCard::StatusCard(ConnectorMenuBarModel& model, QWidget* parent)
     column->addWidget(m_pairing);
     column->addWidget(m_version);
 
-    connect(m_cancel, &QPushButton::clicked, this, [this] { m_model.cancelCurrentAction(); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_actions.cancelCurrentAction(); });
 }
 
 void StatusCard::sync() {
-    const ConnectorMenuBarModel& m = m_model;
     setLabelText(m_title, u"Skerrin"_s);
-    setLabelText(m_summary, m.statusSummary());
-    setTextColor(m_summary, m.isRunning() ? runningColor(palette()) : secondaryColor(palette()));
+    setLabelText(m_summary, m_service.statusSummary());
+    setTextColor(m_summary, m_service.isRunning() ? runningColor(palette()) : secondaryColor(palette()));
 
-    const QString message = m.transientMessage().value_or(QString());
+    const QString message = m_actions.transientMessage().value_or(QString());
     m_message->setContent(message);
     m_message->setVisible(!message.isEmpty());
-    setButtonText(m_cancel, m.ui(u"Cancel"_s, u"取消"_s));
-    m_cancel->setVisible(m.canCancelCurrentAction());
+    setButtonText(m_cancel, m_language.ui(u"Cancel"_s, u"取消"_s));
+    m_cancel->setVisible(m_actions.canCancelCurrentAction());
 
-    if (const std::optional<TransferProgress>& progress = m.downloadProgress()) {
+    if (const std::optional<TransferProgress>& progress = m_installer.downloadProgress()) {
         if (progress->total && *progress->total > 0) {
             m_progress->setRange(0, kProgressSteps);
             m_progress->setValue(int(std::min<qint64>(progress->received, *progress->total) * kProgressSteps /
@@ -105,24 +111,25 @@ void StatusCard::sync() {
             m_progress->setRange(0, 0); // the size is not known: a busy bar
             setLabelText(m_progressText, dataSize(progress->received));
         }
-        setAccessibleText(m_progress, m.ui(u"Download"_s, u"下载"_s));
+        setAccessibleText(m_progress, m_language.ui(u"Download"_s, u"下载"_s));
         m_progressRow->setVisible(true);
     } else {
         m_progressRow->setVisible(false);
     }
 
-    m_detail->setContent(m.statusDetail());
-    setAccessibleText(m_detail, m.ui(u"Status detail"_s, u"状态详情"_s));
-    const bool phone = !m.currentPhoneSummary().isEmpty();
+    m_detail->setContent(m_service.statusDetail());
+    setAccessibleText(m_detail, m_language.ui(u"Status detail"_s, u"状态详情"_s));
+    const bool phone = !m_pairingState.currentPhoneSummary().isEmpty();
     m_divider->setVisible(phone);
     m_phone->setVisible(phone);
     if (phone)
-        m_phone->sync(m.ui(u"Online Phone"_s, u"在线手机"_s), m.currentPhoneSummary());
-    const bool pairing = !m.currentPairingSummary().isEmpty();
+        m_phone->sync(m_language.ui(u"Online Phone"_s, u"在线手机"_s), m_pairingState.currentPhoneSummary());
+    const bool pairing = !m_pairingState.currentPairingSummary().isEmpty();
     m_pairing->setVisible(pairing);
     if (pairing)
-        m_pairing->sync(m.ui(u"Paired Installation"_s, u"当前配对安装实例"_s), m.currentPairingSummary());
-    m_version->sync(m.ui(u"Version"_s, u"版本"_s), m.appVersionText());
+        m_pairing->sync(m_language.ui(u"Paired Installation"_s, u"当前配对安装实例"_s),
+                        m_pairingState.currentPairingSummary());
+    m_version->sync(m_language.ui(u"Version"_s, u"版本"_s), m_maintenance.appVersionText());
 }
 
 void StatusCard::paintEvent(QPaintEvent*) {

@@ -9,8 +9,13 @@ class QProgressBar;
 class QPushButton;
 
 namespace skerrin {
-class ConnectorMenuBarModel;
-}
+class ActionRunner;
+class DesktopService;
+class Installer;
+class LanguageChoice;
+class Maintenance;
+class Pairing;
+} // namespace skerrin
 
 namespace skerrin::panel {
 
@@ -23,7 +28,8 @@ class StatusCard : public QWidget {
     Q_OBJECT
 
 public:
-    StatusCard(ConnectorMenuBarModel& model, QWidget* parent);
+    StatusCard(ActionRunner& actions, Installer& installer, LanguageChoice& language,
+               Maintenance& maintenance, Pairing& pairing, DesktopService& service, QWidget* parent);
     void sync();
     QPushButton* cancelButton() const { return m_cancel; }
 
@@ -31,7 +37,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    ConnectorMenuBarModel& m_model;
+    ActionRunner& m_actions;
+    Installer& m_installer;
+    LanguageChoice& m_language;
+    Maintenance& m_maintenance;
+    Pairing& m_pairingState;
+    DesktopService& m_service;
     QLabel* m_title;
     QLabel* m_summary;
     WrapText* m_message;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "panel/StatusTrayIcon.h"
 
-#include "model/ConnectorMenuBarModel.h"
-#include "model/DisplayTexts.h"
+#include "model/DesktopService.h"
+#include "model/LanguageChoice.h"
 #include "panel/AfterModelChanges.h"
 
 #include <QFile>
@@ -25,7 +25,7 @@ namespace {
 const QColor kGlyph(0xf4, 0xf4, 0xf4);
 const QColor kHalo(0x14, 0x14, 0x14, 0xdc);
 
-QString resourceFor(const QString& statusIcon) {
+QString resourceFor(StatusIcon statusIcon) {
     const char* state = statusIcon == StatusIcon::busy      ? "busy"
                         : statusIcon == StatusIcon::running ? "running"
                                                             : "stopped";
@@ -63,7 +63,7 @@ QPixmap renderSymbol(const QByteArray& svg, int pixels) {
 
 } // namespace
 
-QIcon trayIconFor(const QString& statusIcon) {
+QIcon trayIconFor(StatusIcon statusIcon) {
     QFile file(resourceFor(statusIcon));
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -81,9 +81,9 @@ QIcon trayIconFor(const QString& statusIcon) {
     return icon;
 }
 
-StatusTrayIcon::StatusTrayIcon(ConnectorMenuBarModel& model, QObject* parent)
-    : QObject(parent), m_model(model), m_icon(this) {
-    afterModelChanges(m_model, this, [this] { update(); });
+StatusTrayIcon::StatusTrayIcon(const DesktopService& service, const LanguageChoice& language, QObject* parent)
+    : QObject(parent), m_service(service), m_language(language), m_icon(this) {
+    afterChanges({&m_service, &m_language}, this, [this] { update(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             emit toggleRequested();
@@ -105,12 +105,12 @@ QRect StatusTrayIcon::geometry() const {
 }
 
 void StatusTrayIcon::update() {
-    if (const QString name = m_model.statusIcon(); name != m_shownIcon) {
+    if (const StatusIcon name = m_service.statusIcon(); name != m_shownIcon) {
         m_icon.setIcon(trayIconFor(name));
         m_shownIcon = name;
     }
-    m_icon.setToolTip(QStringLiteral("Skerrin\n") + m_model.statusSummary());
-    if (m_model.language() != m_menuLanguage)
+    m_icon.setToolTip(QStringLiteral("Skerrin\n") + m_service.statusSummary());
+    if (m_language.language() != m_menuLanguage)
         rebuildMenu();
 }
 
@@ -119,14 +119,14 @@ void StatusTrayIcon::update() {
 void StatusTrayIcon::rebuildMenu() {
     auto* menu = new QMenu; // a top-level: a menu is a window of its own
     m_icon.setContextMenu(menu);
-    menu->addAction(m_model.ui(QStringLiteral("Open Skerrin"), QStringLiteral("打开 Skerrin")), this,
+    menu->addAction(m_language.ui(QStringLiteral("Open Skerrin"), QStringLiteral("打开 Skerrin")), this,
                     &StatusTrayIcon::openRequested);
-    menu->addAction(m_model.ui(QStringLiteral("Quit"), QStringLiteral("退出")), this,
+    menu->addAction(m_language.ui(QStringLiteral("Quit"), QStringLiteral("退出")), this,
                     &StatusTrayIcon::quitRequested);
     if (m_menu)
         m_menu->deleteLater();
     m_menu = menu;
-    m_menuLanguage = m_model.language();
+    m_menuLanguage = m_language.language();
 }
 
 } // namespace skerrin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/Language.h"
+#include "model/DesktopService.h"
 
 #include <QIcon>
 #include <QObject>
@@ -12,10 +13,10 @@ class QMenu;
 
 namespace skerrin {
 
-class ConnectorMenuBarModel;
+class LanguageChoice;
 
 // The bundled tray symbol for one of the model's three status icon names, drawn at every tray size.
-QIcon trayIconFor(const QString& statusIcon);
+QIcon trayIconFor(StatusIcon statusIcon);
 
 // The tray icon: the model's status symbol and summary, a left click to toggle the panel and a
 // menu to open it or quit.
@@ -23,7 +24,7 @@ class StatusTrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    explicit StatusTrayIcon(ConnectorMenuBarModel& model, QObject* parent = nullptr);
+    StatusTrayIcon(const DesktopService& service, const LanguageChoice& language, QObject* parent = nullptr);
     ~StatusTrayIcon() override;
 
     void show();
@@ -39,11 +40,12 @@ private:
     void update();
     void rebuildMenu();
 
-    ConnectorMenuBarModel& m_model;
+    const DesktopService& m_service;
+    const LanguageChoice& m_language;
     QSystemTrayIcon m_icon;
     QPointer<QMenu> m_menu;
     AppLanguage m_menuLanguage = AppLanguage::english;
-    QString m_shownIcon;
+    std::optional<StatusIcon> m_shownIcon;
 };
 
 } // namespace skerrin

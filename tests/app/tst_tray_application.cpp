@@ -112,7 +112,7 @@ private slots:
 
     void trayIconsReadOnDarkAndLight() {
         QSet<size_t> drawn;
-        for (const QString& name : {StatusIcon::busy, StatusIcon::running, StatusIcon::stopped}) {
+        for (const StatusIcon name : {StatusIcon::busy, StatusIcon::running, StatusIcon::stopped}) {
             const QImage image = trayIconFor(name).pixmap(22).toImage();
             QCOMPARE(image.size(), QSize(22, 22));
             bool light = false, dark = false;
@@ -123,7 +123,7 @@ private slots:
                     dark |= c.alpha() > 150 && c.lightness() < 60;
                 }
             }
-            QVERIFY2(light && dark, qPrintable(name));
+            QVERIFY2(light && dark, qPrintable(statusIconName(name)));
             drawn.insert(qHashBits(image.constBits(), size_t(image.sizeInBytes())));
         }
         QCOMPARE(drawn.size(), 3);
@@ -131,9 +131,9 @@ private slots:
 
     void trayFollowsTheModel() {
         Model model(makeTestServices());
-        StatusTrayIcon tray(model);
+        StatusTrayIcon tray(model.service(), model.language());
         const QSystemTrayIcon* icon = tray.findChild<QSystemTrayIcon*>();
-        const auto shows = [icon](const QString& name) {
+        const auto shows = [icon](StatusIcon name) {
             return icon->icon().pixmap(22).toImage() == trayIconFor(name).pixmap(22).toImage();
         };
         QVERIFY(shows(StatusIcon::stopped));
@@ -142,7 +142,7 @@ private slots:
         QTRY_VERIFY(shows(StatusIcon::busy)); // read after the store, not at the notice before it
 
         QPointer<QMenu> english = icon->contextMenu();
-        model.setLanguage(AppLanguage::chinese);
+        model.language().setLanguage(AppLanguage::chinese);
         QTRY_VERIFY(!english); // a new menu, never the old one rewritten
         QStringList texts;
         for (const QAction* action : icon->contextMenu()->actions())

@@ -27,7 +27,7 @@ private slots:
         m_runtime->setScript(RuntimeLayout::statusScript, "echo status >> '" + m_log.toUtf8() + "'");
         m_desktop = {};
         m_model = std::make_unique<Model>(makeTestServices(m_desktop));
-        m_model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
+        m_model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
     }
     void cleanup() { finish(*m_model); }
 
@@ -65,9 +65,9 @@ private slots:
         writeScript(at("term"), "echo \"$*\" > '" + terminalLog.toUtf8() + "'; \"${@:2}\" </dev/null");
         const ScopedEnv terminal("TERMINAL", at("term").toUtf8());
         const ScopedEnv path("PATH", (used.isEmpty() ? "/usr/bin:/bin" : bin + ":/usr/bin:/bin").toUtf8());
-        m_model->setLanguage(used.isEmpty() ? AppLanguage::chinese : AppLanguage::english);
-        QCoro::waitFor(m_model->openCodexLoginInTerminal());
-        QCOMPARE(m_model->transientMessage().value_or(""),
+        m_model->language().setLanguage(used.isEmpty() ? AppLanguage::chinese : AppLanguage::english);
+        QCoro::waitFor(m_model->maintenance().openCodexLoginInTerminal());
+        QCOMPARE(m_model->actions().transientMessage().value_or(""),
                  used.isEmpty() ? "已打开 Terminal 进行 Codex 登录。" : "Opened Terminal for Codex login.");
         const QString root = m_runtime->root();
         const QByteArray expected =
@@ -80,42 +80,42 @@ private slots:
     }
     void copyAndOpenLogs() {
         for (const char* output : {" raw\n", ""})
-            ModelSeed(*m_model).latestOutput(output), m_model->copyLatestOutput();
+            ModelSeed(*m_model).latestOutput(output), m_model->maintenance().copyLatestOutput();
         QCOMPARE(*m_desktop.copied, QStringList({" raw\n", ""}));
-        QCOMPARE(m_model->transientMessage().value_or(""), "Copied latest output.");
-        m_model->openLogsFolder();
-        m_model->updateRuntimeRoot("", std::nullopt); // no valid root: the standard one, unchecked
-        m_model->openLogsFolder();
-        QCOMPARE(*m_desktop.opened,
-                 QList<QUrl>({QUrl::fromLocalFile(m_runtime->root() + "/state"),
-                              QUrl::fromLocalFile(Model::standardRuntimeRoot() + "/state")}));
+        QCOMPARE(m_model->actions().transientMessage().value_or(""), "Copied latest output.");
+        m_model->maintenance().openLogsFolder();
+        m_model->location().updateRuntimeRoot("", std::nullopt); // no valid root: the standard one, unchecked
+        m_model->maintenance().openLogsFolder();
+        QCOMPARE(*m_desktop.opened, QList<QUrl>({QUrl::fromLocalFile(m_runtime->root() + "/state"),
+                                                 QUrl::fromLocalFile(standardRuntimeRoot() + "/state")}));
     }
     void launchAtLoginFailures() {
         const QString folder = m_home.configHome() + "/autostart",
                       entry = folder + "/" + desktopEntryFileName;
         writeFile(folder, ""); // a file where the folder goes: switching on fails, the toggle stays off
-        m_model->setLaunchAtLogin(true);
+        m_model->maintenance().setLaunchAtLogin(true);
         QCOMPARE(actionShown(*m_model),
                  "Failed to change sign-in launch: Could not create the autostart folder.|No setup action "
                  "run yet.");
-        QVERIFY(!m_model->launchAtLoginEnabled());
+        QVERIFY(!m_model->maintenance().launchAtLoginEnabled());
         QFile::remove(folder);
-        m_model->setLaunchAtLogin(true);
-        QVERIFY(m_model->launchAtLoginEnabled() && QFile::exists(entry));
+        m_model->maintenance().setLaunchAtLogin(true);
+        QVERIFY(m_model->maintenance().launchAtLoginEnabled() && QFile::exists(entry));
         // The entry becomes a folder that cannot be removed: switching off fails, and the toggle
         // shows what the system now holds, as a new model reads it.
         QVERIFY(QFile::remove(entry) && writeFile(entry + "/x", ""));
-        m_model->setLanguage(AppLanguage::chinese);
-        m_model->setLaunchAtLogin(false);
-        QVERIFY(m_model->transientMessage().value_or("").startsWith("修改登录后启动失败："));
-        QVERIFY(!m_model->launchAtLoginEnabled() && !Model(makeTestServices()).launchAtLoginEnabled());
+        m_model->language().setLanguage(AppLanguage::chinese);
+        m_model->maintenance().setLaunchAtLogin(false);
+        QVERIFY(m_model->actions().transientMessage().value_or("").startsWith("修改登录后启动失败："));
+        QVERIFY(!m_model->maintenance().launchAtLoginEnabled() &&
+                !Model(makeTestServices()).maintenance().launchAtLoginEnabled());
     }
     void uninstallNeedsARuntime() {
-        m_model->updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
-        m_model->setLanguage(AppLanguage::chinese);
-        QCoro::waitFor(m_model->uninstallDesktopRuntime());
+        m_model->location().updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
+        m_model->language().setLanguage(AppLanguage::chinese);
+        QCoro::waitFor(m_model->maintenance().uninstallDesktopRuntime());
         QCOMPARE(actionShown(*m_model), "请先安装桌面 Runtime。|No setup action run yet.");
-        QVERIFY(!m_model->isBusy() && !QFile::exists(m_log));
+        QVERIFY(!m_model->actions().isBusy() && !QFile::exists(m_log));
     }
     void uninstall_data() {
         QTest::addColumn<QByteArray>("script");
@@ -131,27 +131,29 @@ private slots:
             "echo \"$#|$1|$2|$([ -e '" + entry.toUtf8() + "' ] && echo on || echo off)\"";
         m_runtime->setScript(RuntimeLayout::uninstallScript,
                              record + " >> '" + m_log.toUtf8() + "'\n" + script);
-        m_model->setLaunchAtLogin(true);
+        m_model->maintenance().setLaunchAtLogin(true);
         ModelSeed(*m_model)
             .running(true)
             .pairingSession({"CODE", {}, {}})
             .platformSummaries("Phone", "Studio");
-        QCoro::waitFor(m_model->refreshSetupChecks(true));
-        QCoro::waitFor(m_model->refreshConnectivityChecks(true));
-        QSignalSpy quit(m_model.get(), &Model::quitRequested);
+        QCoro::waitFor(m_model->diagnostics().refreshSetupChecks(true));
+        QCoro::waitFor(m_model->diagnostics().refreshConnectivityChecks(true));
+        QSignalSpy quit(&m_model->maintenance(), &Maintenance::quitRequested);
         QElapsedTimer timer;
         timer.start();
-        QCoro::waitFor(m_model->uninstallDesktopRuntime());
+        QCoro::waitFor(m_model->maintenance().uninstallDesktopRuntime());
 
-        QVERIFY(!m_model->launchAtLoginEnabled() && !QFile::exists(entry) && !m_model->isBusy());
-        const QString root = m_model->runtimeRoot();
+        QVERIFY(!m_model->maintenance().launchAtLoginEnabled() && !QFile::exists(entry) &&
+                !m_model->actions().isBusy());
+        const QString root = m_model->location().runtimeRoot();
         const QString state =
             QString("%1|%2|%3|%4|%5%6|%7|%8|%9")
-                .arg(root, QString::number(m_model->setupChecks().size()),
-                     QString::number(m_model->connectivityChecks().size()),
-                     m_model->pairingSession() ? "session" : "", m_model->currentPhoneSummary(),
-                     m_model->currentPairingSummary(), m_model->isRunning() ? "running" : "",
-                     m_model->statusSummary(), m_model->statusDetail());
+                .arg(root, QString::number(m_model->diagnostics().setupChecks().size()),
+                     QString::number(m_model->diagnostics().connectivityChecks().size()),
+                     m_model->pairing().pairingSession() ? "session" : "",
+                     m_model->pairing().currentPhoneSummary(), m_model->pairing().currentPairingSummary(),
+                     m_model->service().isRunning() ? "running" : "", m_model->service().statusSummary(),
+                     m_model->service().statusDetail());
         const auto settings = makeSettingsStore();
         if (succeeds) {
             QCOMPARE(readFile(m_log), "2|--remove-app-bundle|/opt/skerrin/skerrin|off\n"); // and no refresh

@@ -32,7 +32,7 @@ class TestModel : public QObject {
     std::unique_ptr<Model> runtimeModel(std::chrono::milliseconds period = 30s,
                                         std::chrono::milliseconds statusLimit = 60s) {
         auto model = std::make_unique<Model>(makeTestServices(), ModelOptions{period, statusLimit});
-        model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
+        model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
         return model;
     }
 
@@ -54,25 +54,25 @@ private slots:
             (void)(c[0].isEmpty() ? settings()->remove(SettingsKey::language)
                                   : settings()->setString(SettingsKey::language, c[0]));
             const auto model = makeModel({.preferredLanguages = c[1].split(',', Qt::SkipEmptyParts)});
-            QVERIFY2(rawValue(model->language()) == c[2], row);
+            QVERIFY2(rawValue(model->language().language()) == c[2], row);
         }
     }
     void standardRootWinsWhenValid() {
         const QString saved = TestRuntime(at(QStringLiteral("my \"rt\" it's $HOME `x` 运行时"))).root();
         (void)settings()->setString(SettingsKey::runtimeRoot, saved);
         for (const QString& entry : RuntimeLayout::requiredEntries) { // without any one, no runtime
-            QFile::remove(runtimePath(TestRuntime(Model::standardRuntimeRoot()).root(), entry));
-            QVERIFY2(makeModel()->runtimeRoot() == saved, qPrintable(entry));
+            QFile::remove(runtimePath(TestRuntime(standardRuntimeRoot()).root(), entry));
+            QVERIFY2(makeModel()->location().runtimeRoot() == saved, qPrintable(entry));
         }
-        TestRuntime standard(Model::standardRuntimeRoot());
+        TestRuntime standard(standardRuntimeRoot());
         standard.setPairingSession(R"({"setup_code":"ABC-123"})");
         auto model = makeModel();
-        QCOMPARE(model->runtimeRoot(), standard.root());
+        QCOMPARE(model->location().runtimeRoot(), standard.root());
         QCOMPARE(settings()->string(SettingsKey::runtimeRoot), standard.root());
-        QVERIFY(!model->pairingSession()); // construction reads no session; the loop does, later
-        model->setLanguage(AppLanguage::chinese);
+        QVERIFY(!model->pairing().pairingSession()); // construction reads no session; the loop does, later
+        model->language().setLanguage(AppLanguage::chinese);
         QCOMPARE(settings()->string(SettingsKey::language), "zh-Hans");
-        QVERIFY(model->pairingSession());
+        QVERIFY(model->pairing().pairingSession());
     }
     void rememberedRootAndBookmark() {
         const QString stick = at("stick/rt");
@@ -83,39 +83,45 @@ private slots:
               std::tuple(QStringLiteral("/Volumes/NoSuchDisk/rt"), false, false)}) {
             m_home.empty();
             TestRuntime runtime(stick);
-            makeModel()->updateRuntimeRoot(path, bookmark ? std::optional(path) : std::nullopt);
-            QCOMPARE(makeModel()->runtimeRoot(), path); // shown either way
+            makeModel()->location().updateRuntimeRoot(path, bookmark ? std::optional(path) : std::nullopt);
+            QCOMPARE(makeModel()->location().runtimeRoot(), path); // shown either way
             QVERIFY2((settings()->string(SettingsKey::runtimeRoot) == path) == remembered, qPrintable(path));
         }
         // A stale bookmark is renewed while the folder still needs one.
         (void)settings()->setString(SettingsKey::runtimeRoot, stick);
         (void)settings()->setData(SettingsKey::runtimeRootBookmark, fakeBookmark(stick, true));
-        QCOMPARE(makeModel()->runtimeRootScopedAccessURL().value_or(""), stick);
+        QCOMPARE(makeModel()->location().runtimeRootScopedAccessURL().value_or(""), stick);
         QCOMPARE(settings()->data(SettingsKey::runtimeRootBookmark).value_or(""), fakeBookmark(stick));
     }
     void derivedTexts() {
         // Icon, primary action and install button, as the panel shows them.
         const auto shown = [](const Model& m) {
-            return m.statusIcon() + '|' + m.primaryActionTitle() + '|' + m.runtimeInstallButtonTitle();
+            return statusIconName(m.service().statusIcon()) + '|' + m.primary().primaryActionTitle() + '|' +
+                   m.installer().runtimeInstallButtonTitle();
         };
         auto model = makeModel();
         QCOMPARE(shown(*model), "bolt.slash.circle|Install Runtime|Install Runtime");
         TestRuntime runtime(at("rt"));
-        model->updateRuntimeRoot(runtime.root(), std::nullopt);
+        model->location().updateRuntimeRoot(runtime.root(), std::nullopt);
         QCOMPARE(shown(*model), "bolt.slash.circle|Pair This Mac|Use Standard Runtime");
         runtime.setEnv("RELAY_TOKEN=t\nCONNECTOR_WORKSPACE=main\n");
+        QCOMPARE(shown(*model),
+                 "bolt.slash.circle|Pair This Mac|Use Standard Runtime"); // not read again by a getter
+        model->location().recompute();
         QCOMPARE(shown(*model), "bolt.slash.circle|Keep Online|Use Standard Runtime");
         ModelSeed(*model).running(true);
         QCOMPARE(shown(*model), "bolt.horizontal.circle.fill|Refresh Status|Use Standard Runtime");
         ModelSeed(*model).busy(true); // busy wins over running
-        QCOMPARE(model->statusIcon(), "arrow.triangle.2.circlepath.circle.fill");
+        QCOMPARE(statusIconName(model->service().statusIcon()), "arrow.triangle.2.circlepath.circle.fill");
         ModelSeed(*model).latestOutput("x\ny\n1\r\n2\r3\u20284\u00855\u20296\v7\f8\n\n9\n \n10\n11\n");
-        QCOMPARE(model->latestActionSummary(), "1\n2\n3\n4\n5\n6\n7\n8\n9\n \n10\n11"); // last 12 non-empty
-        QCOMPARE(makeModel({.shortVersion = " ", .buildNumber = "\t\n"})->appVersionText(),
+        QCOMPARE(model->actions().latestActionSummary(),
+                 "1\n2\n3\n4\n5\n6\n7\n8\n9\n \n10\n11"); // last 12 non-empty
+        QCOMPARE(makeModel({.shortVersion = " ", .buildNumber = "\t\n"})->maintenance().appVersionText(),
                  "Version unavailable");
-        QCOMPARE(model->pairingExpiresText(), "Expires soon");
+        QCOMPARE(model->pairing().pairingExpiresText(), "Expires soon");
         ModelSeed(*model).pairingSession({{}, QDateTime::currentDateTimeUtc().addSecs(10770), {}});
-        const QString phrase = model->pairingExpiresText(); // 2 h 59 min, in the system's language: "2 hours"
+        const QString phrase =
+            model->pairing().pairingExpiresText(); // 2 h 59 min, in the system's language: "2 hours"
         QVERIFY2(phrase.contains('2') && !phrase.contains('3'), qPrintable(phrase));
         const QDateTime now = QDateTime::currentDateTimeUtc();
         const QString inChinese = relativeTimePhrase(now.addSecs(300), now, "zh_CN");
@@ -139,13 +145,13 @@ private slots:
     }
     void pairingSession() {
         QFETCH(QByteArray, json);
-        TestRuntime runtime(Model::standardRuntimeRoot());
+        TestRuntime runtime(standardRuntimeRoot());
         if (!json.isNull())
             runtime.setPairingSession(json, qstrcmp(QTest::currentDataTag(), "no QR image") != 0);
         auto model = makeModel();
         ModelSeed(*model).pairingSession(PairingSessionState{"OLD", {}, {}}); // a stale one must go
-        model->refreshPairingSession();
-        QTEST(model->pairingSession().value_or(PairingSessionState{}).setupCode, "code");
+        model->pairing().refreshPairingSession();
+        QTEST(model->pairing().pairingSession().value_or(PairingSessionState{}).setupCode, "code");
     }
     void statusMarkersAndDetail() {
         // The script's output, then the detail shown; no detail: not running, so the line naming the root.
@@ -186,13 +192,14 @@ private slots:
         auto model = runtimeModel(30s, 1s);
         const QString tag = QTest::currentDataTag();
         if (tag == "no valid root")
-            model->updateRuntimeRoot({}, std::nullopt);
-        model->setLanguage(tag.contains("Chinese") ? AppLanguage::chinese : AppLanguage::english);
+            model->location().updateRuntimeRoot({}, std::nullopt);
+        model->language().setLanguage(tag.contains("Chinese") ? AppLanguage::chinese : AppLanguage::english);
         ModelSeed(*model).diagnostics("kept").running(true);
-        QCoro::waitFor(model->refreshStatus(false));
-        QCOMPARE(model->statusSummary() + '|' + model->statusDetail() + '|' + model->statusDiagnostics(),
+        QCoro::waitFor(model->service().refreshStatus(false));
+        QCOMPARE(model->service().statusSummary() + '|' + model->service().statusDetail() + '|' +
+                     model->service().statusDiagnostics(),
                  shown.replace("<root>", m_runtime->root()));
-        QVERIFY(!model->isRunning() && !model->isBusy());
+        QVERIFY(!model->service().isRunning() && !model->actions().isBusy());
         finish(*model);
     }
     void actionMessages_data() {
@@ -210,54 +217,71 @@ private slots:
         m_runtime->setScript(RuntimeLayout::startScript, script);
         m_runtime->setScript(RuntimeLayout::statusScript, "echo 'connector pid: 77'\n");
         auto model = runtimeModel();
-        QCoro::waitFor(model->startConnector());
+        QCoro::waitFor(model->service().startConnector());
         QTEST(actionShown(*model), "shown");
-        QVERIFY(model->isRunning() && !model->isBusy()); // the status is refreshed whatever the outcome
+        QVERIFY(model->service().isRunning() &&
+                !model->actions().isBusy()); // the status is refreshed whatever the outcome
         finish(*model);
     }
     void actionsWithoutValidRoot() {
         auto model = makeModel(); // no runtime anywhere
-        QCoro::waitFor(model->startConnector());
-        QCOMPARE(model->transientMessage().value_or(""), "Choose a valid runtime folder first.");
-        QVERIFY(!model->isBusy());
-        QCoro::waitFor(model->runAgentAction("ok", "", "Running", [](QString) { return succeedWith("x"); }));
-        QCOMPARE(model->transientMessage().value_or(""), "Install the desktop runtime first.");
+        QCoro::waitFor(model->service().startConnector());
+        QCOMPARE(model->actions().transientMessage().value_or(""), "Choose a valid runtime folder first.");
+        QVERIFY(!model->actions().isBusy());
+        const auto agent = [&model](QString success, QString description, RootOperation operation) {
+            return model->actions().run(agentAction(model->location(), success, "", description, operation));
+        };
+        QCoro::waitFor(agent("ok", "Running", [](QString, CancelHandle) { return succeedWith("x"); }));
+        QCOMPARE(model->actions().transientMessage().value_or(""), "Install the desktop runtime first.");
         // With the standard runtime in place, an agent action runs there instead.
-        TestRuntime standard(Model::standardRuntimeRoot());
+        TestRuntime standard(standardRuntimeRoot());
+        model->location().recompute();
         QString seen; // the root the operation got, and the message while it ran
-        QCoro::waitFor(model->runAgentAction("Doctor finished.", "", "Running doctor...", [&](QString root) {
-            seen = root + '|' + model->transientMessage().value_or("");
+        QCoro::waitFor(agent("Doctor finished.", "Running doctor...", [&](QString root, CancelHandle) {
+            seen = root + '|' + model->actions().transientMessage().value_or("");
             return succeedWith("all good\n");
         }));
         QCOMPARE(seen, standard.root() + "|Running doctor...");
         QCOMPARE(actionShown(*model), "Doctor finished.|all good");
         finish(*model);
     }
-    void busyIsClearedEarlyByTheStatusRefresh() {
+    void oneActionAtATime() {
         m_runtime->setScript(RuntimeLayout::statusScript, "echo 'connector pid: 1'\n");
+        m_runtime->setScript(RuntimeLayout::doctorScript, "sleep 30\n");
         // A slow platform keeps the last refresh step running long enough to look.
         m_platform->setResponse(kStatusPath, {.body = kStatusBody, .delay = 300ms});
         auto model = runtimeModel();
-        QCoro::Task<> action = model->startConnector();
-        QVERIFY(model->isBusy());
-        QVERIFY(QTest::qWaitFor([&] { return model->isRunning(); }, 5000));
-        QVERIFY2(!model->isBusy(), "the status refresh clears busy before the remaining refreshes end");
-        QCoro::waitFor(action);
+        QCoro::Task<> doctor = model->maintenance().runDoctor();
+        QVERIFY(model->actions().isBusy() && model->actions().canCancelCurrentAction());
+        // A second action, cancellable or not, is refused: it neither runs nor takes the cancel handle.
+        QCoro::waitFor(model->pairing().startPairing());
+        QCoro::waitFor(model->service().stopConnector());
+        QCOMPARE(model->actions().lastOutcome()->kind, ActionOutcome::Kind::refused);
+        QCOMPARE(model->actions().transientMessage().value_or(""), "Another action is running.");
+        QVERIFY(model->actions().canCancelCurrentAction());
+        model->actions().cancelCurrentAction(); // ends the doctor, the first action
+        // Its status refresh does not clear busy while the rest of its refreshes run.
+        QVERIFY(QTest::qWaitFor([&] { return model->service().isRunning(); }, 10000));
+        QVERIFY(model->actions().isBusy());
+        QCoro::waitFor(doctor);
+        QVERIFY(!model->actions().isBusy());
+        QCOMPARE(actionShown(*model), "Action cancelled.|Action cancelled.");
+        QCOMPARE(model->actions().lastOutcome()->kind, ActionOutcome::Kind::cancelled);
         finish(*model);
     }
     void loopRefreshesPeriodicallyAndStopsWhenCancelled() {
         auto model = runtimeModel(150ms);
         // The loop sends nothing else to the platform.
         const auto statusRequests = [this] { return m_platform->requests().size(); };
-        QVERIFY(!model->hasFinishedFirstRefreshPass());
+        QVERIFY(!model->refresher().hasFinishedFirstRefreshPass());
         QCOMPARE(statusRequests(), 0); // construction sends nothing
-        QVERIFY(QTest::qWaitFor([&] { return model->hasFinishedFirstRefreshPass(); }, 5000));
-        QCOMPARE(model->currentPairingSummary(), "Studio • main");
+        QVERIFY(QTest::qWaitFor([&] { return model->refresher().hasFinishedFirstRefreshPass(); }, 5000));
+        QCOMPARE(model->pairing().currentPairingSummary(), "Studio • main");
         QVERIFY(QTest::qWaitFor([&] { return statusRequests() >= 3; }, 5000));
         // Cancelled while asleep: the loop ends at once, with no further request.
         QTest::qWait(20);
         const auto asleep = statusRequests(); // cancelling awaits the loop's end, so count before
-        QCoro::waitFor(model->cancelRefreshLoop());
+        QCoro::waitFor(model->refresher().cancelRefreshLoop());
         QTest::qWait(450);
         QCOMPARE(statusRequests(), asleep);
     }
@@ -266,31 +290,33 @@ private slots:
         writeScript(codex, "echo call >> '" + log.toUtf8() + "'; sleep 1; echo 'Logged in using ChatGPT'\n");
         m_runtime->setEnv("CODEX_BIN=" + codex.toUtf8() + "\n");
         auto model = runtimeModel();
-        QCoro::waitFor(model->refreshSetupChecks(true)); // before Advanced: no probe, or it counts twice
+        QCoro::waitFor(
+            model->diagnostics().refreshSetupChecks(true)); // before Advanced: no probe, or it counts twice
         const auto calls = [&log] { return readFile(log).count("call"); };
         // The login probe takes a second; meanwhile the GUI thread keeps serving a 10 ms timer.
         int ticks = 0;
         QTimer timer;
         connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
         timer.start(10ms);
-        QCoro::Task<> first = model->loadDeepSetupChecksIfNeeded();
-        QCoro::Task<> second = model->loadDeepSetupChecksIfNeeded();
+        QCoro::Task<> first = model->diagnostics().loadDeepSetupChecksIfNeeded();
+        QCoro::Task<> second = model->diagnostics().loadDeepSetupChecksIfNeeded();
         QCoro::waitFor(first);
         QCoro::waitFor(second);
         QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
         QCOMPARE(calls(), 1);
-        QCOMPARE(model->setupChecks().at(5).detail, "Logged in using ChatGPT");
+        QCOMPARE(model->diagnostics().setupChecks().at(5).detail, "Logged in using ChatGPT");
         ticks = 0; // a forced rebuild after Advanced probes again, also off the GUI thread
-        QCoro::waitFor(model->refreshSetupChecks(true));
+        QCoro::waitFor(model->diagnostics().refreshSetupChecks(true));
         QVERIFY2(ticks >= 20 && calls() == 2, qPrintable(QString::number(ticks)));
         // Unforced refreshes inside 30 seconds change nothing.
-        QCoro::waitFor(model->refreshConnectivityChecks(true));
+        QCoro::waitFor(model->diagnostics().refreshConnectivityChecks(true));
         const auto stamps = [&] {
-            return std::pair(model->lastSetupCheckAt(), model->lastConnectivityCheckAt());
+            return std::pair(model->diagnostics().lastSetupCheckAt(),
+                             model->diagnostics().lastConnectivityCheckAt());
         };
         const auto last = stamps();
-        QCoro::waitFor(model->refreshSetupChecks(false));
-        QCoro::waitFor(model->refreshConnectivityChecks(false));
+        QCoro::waitFor(model->diagnostics().refreshSetupChecks(false));
+        QCoro::waitFor(model->diagnostics().refreshConnectivityChecks(false));
         QCOMPARE(stamps(), last);
         finish(*model);
     }

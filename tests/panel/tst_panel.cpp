@@ -71,7 +71,7 @@ class TestPanel : public QObject {
     void pairWithQr(const QByteArray& png) {
         m_runtime->setPairingSession(R"({"setup_code":"ABC-123"})");
         writeFile(m_runtime->root() + '/' + RuntimeLayout::pairingQrImage, png);
-        m_model->refreshPairingSession();
+        m_model->pairing().refreshPairingSession();
         settle();
     }
     void click(const char* name) {
@@ -85,7 +85,7 @@ private slots:
         qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/"); // connectivity fails fast, offline
         m_runtime.emplace(m_home.path() + "/runtime");
         m_model = std::make_unique<Model>(makeTestServices());
-        m_model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
+        m_model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
         m_view = std::make_unique<View>(*m_model);
         m_view->show();
         QTRY_VERIFY(!m_view->hasRunningTasks());
@@ -110,11 +110,12 @@ private slots:
                                                 "uninstallButton",    "finishPairingButton"};
         QTest::newRow("busy, with output")
             << true << true << "x"
-            << QStringList{
-                   "primaryButton",     "finishPairingButton", "openQrButton",     "installButton",
-                   "runSetupButton",    "doctorButton",        "codexLoginButton", "rerunPairingButton",
-                   "refreshButton",     "openRuntimeButton",   "openLogsButton",   "startServiceButton",
-                   "stopServiceButton", "removePairingButton", "uninstallButton",  "logsOpenLogsButton"};
+            << QStringList{"primaryButton",      "finishPairingButton", "openQrButton",
+                           "installButton",      "runSetupButton",      "doctorButton",
+                           "codexLoginButton",   "rerunPairingButton",  "refreshButton",
+                           "chooseFolderButton", "openRuntimeButton",   "openLogsButton",
+                           "startServiceButton", "stopServiceButton",   "removePairingButton",
+                           "uninstallButton",    "logsOpenLogsButton"};
         QTest::newRow("idle, no output") << true << false << "" << QStringList{"copyOutputButton"};
     }
     void enablement() {
@@ -124,7 +125,7 @@ private slots:
         QFETCH(QStringList, disabled);
         pairWithQr("not an image");
         if (!root)
-            m_model->updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
+            m_model->location().updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
         ModelSeed(*m_model).busy(busy).latestOutput(output);
         settle();
         const QStringList controls{
@@ -194,7 +195,7 @@ private slots:
     void expiredCodeGoesAway() {
         const QString soon = QDateTime::currentDateTimeUtc().addSecs(1).toString(Qt::ISODate);
         m_runtime->setPairingSession("{\"setup_code\":\"ABC-123\",\"expires_at\":\"" + soon.toUtf8() + "\"}");
-        m_model->refreshPairingSession();
+        m_model->pairing().refreshPairingSession();
         settle();
         QVERIFY(shown("pairingGroup"));
         QTRY_VERIFY_WITH_TIMEOUT(!shown("pairingGroup"), 5000);
@@ -210,12 +211,12 @@ private slots:
             return all;
         };
         const QStringList english = texts();
-        m_model->setLanguage(AppLanguage::chinese);
+        m_model->language().setLanguage(AppLanguage::chinese);
         settle();
         const QStringList chinese = texts();
         QCOMPARE(chinese.size(), english.size());
         // Only the names and the stored status (which keeps the language it was written in) stay.
-        const QStringList same{"", "Skerrin", "EN", "中文", m_model->statusSummary()};
+        const QStringList same{"", "Skerrin", "EN", "中文", m_model->service().statusSummary()};
         for (qsizetype i = 0; i < english.size(); ++i)
             QVERIFY2(english[i] != chinese[i] || same.contains(english[i]), qPrintable(english[i]));
         QVERIFY(chinese.contains("配对这台 Mac") && chinese.contains("选择 Runtime 目录…") &&
@@ -229,7 +230,7 @@ private slots:
         QCOMPARE(find<QAbstractButton>("cancelActionButton")->text(), "Cancel");
         QVERIFY(!find("primaryButton")->isEnabled());
         click("cancelActionButton");
-        QTRY_VERIFY(!m_model->isBusy());
+        QTRY_VERIFY(!m_model->actions().isBusy());
         settle();
         QVERIFY(!shown("cancelActionButton"));
         QCOMPARE(text("transientMessage"), "Action cancelled.");
@@ -280,21 +281,21 @@ private slots:
         auto* box = find<QMessageBox>(dialog);
         QVERIFY(box->isVisible() && m_view->isShowingDialog());
         QCOMPARE(box->findChild<QAbstractButton*>("confirmCancelButton")->text(), "Cancel");
-        m_model->updateRuntimeRoot(m_home.path() + "/gone", std::nullopt);
+        m_model->location().updateRuntimeRoot(m_home.path() + "/gone", std::nullopt);
         ModelSeed(*m_model).message("before");
         box->findChild<QAbstractButton*>(press)->click();
-        QTRY_COMPARE(m_model->transientMessage().value_or(""), message);
+        QTRY_COMPARE(m_model->actions().transientMessage().value_or(""), message);
         QVERIFY(!m_view->isShowingDialog());
         QCOMPARE(shownChanged, QList<QVariantList>({{true}, {false}}));
     }
 
     void expandingLoadsChecksOnlyWhenOpening() {
-        const QDateTime never = m_model->lastConnectivityCheckAt();
-        QVERIFY(!m_model->hasLoadedDeepSetupChecks());
+        const QDateTime never = m_model->diagnostics().lastConnectivityCheckAt();
+        QVERIFY(!m_model->diagnostics().hasLoadedDeepSetupChecks());
         click("advancedToggle");
         QTRY_VERIFY(!m_view->hasRunningTasks());
-        const QDateTime first = m_model->lastConnectivityCheckAt();
-        QVERIFY(first > never && m_model->hasLoadedDeepSetupChecks());
+        const QDateTime first = m_model->diagnostics().lastConnectivityCheckAt();
+        QVERIFY(first > never && m_model->diagnostics().hasLoadedDeepSetupChecks());
         QVERIFY(shown("setupChecks") &&
                 find("setupChecks")->findChildren<QWidget*>("check-node").size() == 1);
         click("advancedToggle"); // closing starts nothing
@@ -302,7 +303,7 @@ private slots:
         QTest::qWait(5);
         click("advancedToggle");
         QTRY_VERIFY(!m_view->hasRunningTasks());
-        QVERIFY(m_model->lastConnectivityCheckAt() > first);
+        QVERIFY(m_model->diagnostics().lastConnectivityCheckAt() > first);
     }
 
     void longTextsStayInsideThePanel() {

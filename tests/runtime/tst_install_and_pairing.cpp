@@ -32,13 +32,12 @@ class TestInstallAndPairing : public QObject {
                     "'; find . -printf '%p %l\\n' | sort; find . -type f -exec sha256sum {} +");
     }
     QStringList leftovers() const { // staging folders, temporary archives
-        return QDir(Model::standardInstallRoot())
-                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) +
+        return QDir(standardInstallRoot()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) +
                QDir(at("tmp")).entryList(QDir::Files);
     }
     QCoro::Task<> install(Model& model) {
-        co_await model.installStandardRuntime();
-        co_await model.cancelRefreshLoop(); // every coroutine ends before the model
+        co_await model.installer().installStandardRuntime();
+        co_await model.refresher().cancelRefreshLoop(); // every coroutine ends before the model
     }
     // The pairing script records its arguments in scripts/args.json, then runs `then`.
     void setScript(const QByteArray& then) {
@@ -53,7 +52,7 @@ class TestInstallAndPairing : public QObject {
     std::unique_ptr<Model> makeModel(bool withRuntime = true) {
         auto model = std::make_unique<Model>(makeTestServices());
         if (withRuntime)
-            model->updateRuntimeRoot(m_runtime->root(), std::nullopt);
+            model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
         return model;
     }
 
@@ -68,7 +67,7 @@ private slots:
         qputenv("SKERRIN_CHATGPT_URL", m_server->url("/chat").toUtf8());
         TestRuntime(at("src/brevant-runtime"));
         writeFile(at("src/extra.txt"), "beside");
-        TestRuntime broken(Model::standardRuntimeRoot());
+        TestRuntime broken(standardRuntimeRoot());
         broken.setEnv("RELAY_TOKEN=keep-me\n");
         QFile::remove(runtimePath(broken.root(), RuntimeLayout::connectorProgram));
         m_runtime.emplace(m_home.path() + "/rt 'q' \"d\" $HOME ü 漢");
@@ -119,18 +118,20 @@ private slots:
         m_server->setResponse("/manifest",
                               {.status = manifest.startsWith('<') ? 500 : 200, .body = manifest.toUtf8()});
         m_server->setResponse("/rt", {.body = bytes, .delay = archive.isEmpty() ? 5s : 0ms});
-        const QString standard = Model::standardRuntimeRoot();
+        const QString standard = standardRuntimeRoot();
         const QByteArray before = print(standard);
         // Only the silent server should meet the idle limit, however loaded the machine.
         Model model(makeTestServices(), ModelOptions{30s, 60s, archive.isEmpty() ? 300ms : 10s});
         QCoro::waitFor(install(model));
-        QVERIFY(!model.isBusy() && !model.canCancelCurrentAction() && !model.downloadProgress());
-        const QString shown = model.transientMessage().value_or("");
-        QCOMPARE(model.latestActionOutput(), message.isEmpty() ? "Runtime installed to " + standard : shown);
+        QVERIFY(!model.actions().isBusy() && !model.actions().canCancelCurrentAction() &&
+                !model.installer().downloadProgress());
+        const QString shown = model.actions().transientMessage().value_or("");
+        QCOMPARE(model.actions().latestActionOutput(),
+                 message.isEmpty() ? "Runtime installed to " + standard : shown);
         QVERIFY2(message.isEmpty() ? shown == "Desktop runtime installed."
                                    : shown.trimmed().startsWith(message),
                  qPrintable(shown));
-        QCOMPARE(model.runtimeRoot(), message.isEmpty() ? standard : "");
+        QCOMPARE(model.location().runtimeRoot(), message.isEmpty() ? standard : "");
         QCOMPARE(print(at("outside")), ". \n"); // nothing written outside the install root
         QVERIFY(!QFile::exists(at("evil2")) && !QFile::exists(at(".brevant/evil2")));
         if (message.isEmpty())
@@ -140,9 +141,9 @@ private slots:
         QVERIFY(leftovers().filter("staging").isEmpty());
     }
     void alreadyInstalled() {
-        TestRuntime standard(Model::standardRuntimeRoot());
+        TestRuntime standard(standardRuntimeRoot());
         Model model(makeTestServices());
-        model.updateRuntimeRoot(TestRuntime(at("other")).root(), std::nullopt);
+        model.location().updateRuntimeRoot(TestRuntime(at("other")).root(), std::nullopt);
         QCoro::waitFor(install(model));
         QCOMPARE(actionShown(model), "Standard runtime is already installed.|No setup action run yet.");
         QCOMPARE(makeSettingsStore()->string(SettingsKey::runtimeRoot), standard.root());
@@ -152,47 +153,48 @@ private slots:
         m_server->setResponse("/manifest",
                               {.body = "{\"tarball_url\":\"" + m_server->url("/rt").toUtf8() + "\"}"});
         m_server->setResponse("/rt", {.body = QByteArray(4096, 'x'), .trickle = 5ms});
-        const QByteArray before = print(Model::standardRuntimeRoot());
+        const QByteArray before = print(standardRuntimeRoot());
         Model model(makeTestServices());
-        model.setLanguage(AppLanguage::chinese);
+        model.language().setLanguage(AppLanguage::chinese);
         QCoro::Task<> installing = install(model);
         QVERIFY(QTest::qWaitFor(
-            [&] { return model.downloadProgress().value_or(TransferProgress{}).received > 2; }));
-        model.cancelCurrentAction();
+            [&] { return model.installer().downloadProgress().value_or(TransferProgress{}).received > 2; }));
+        model.actions().cancelCurrentAction();
         QCoro::waitFor(installing);
         QCOMPARE(actionShown(model), "操作已取消。|操作已取消。");
-        QCOMPARE(print(Model::standardRuntimeRoot()), before);
+        QCOMPARE(print(standardRuntimeRoot()), before);
         QCOMPARE(leftovers(), QStringList({"brevant-runtime"})); // the partial archive is gone
     }
     void bothStepsGetSixArgumentsThenAStartFails() {
         m_runtime->setEnv("PLATFORM_BASE_URL=  http://base.example/api  \n");
         setScript("console.log('qr written')");
         auto model = makeModel();
-        QCoro::waitFor(model->startPairing());
+        QCoro::waitFor(model->pairing().startPairing());
         QCOMPARE(actionShown(*model), "Pairing QR generated.|qr written");
         QCOMPARE(QJsonDocument::fromJson(read("args.json")).array().toVariantList(),
                  QVariant(QStringList{"--", "--start", "--platform-base-url", "http://base.example/api",
                                       "--env-file", m_runtime->root() + "/config/.env"})
                      .toList());
         setScript("");
-        QCoro::waitFor(model->waitForPairingConfirmation());
+        QCoro::waitFor(model->pairing().waitForPairingConfirmation());
         QCOMPARE(actionShown(*model), "Pairing wait finished.|Pairing wait finished.");
         QCOMPARE(QJsonDocument::fromJson(read("args.json")).array().at(1).toString(), "--wait");
         // A failed start still shows the session on disk.
         setScript("console.error('boom'); process.exit(3);");
         m_runtime->setPairingSession(R"({"setup_code":"EARLIER-1"})");
-        QCoro::waitFor(model->startPairing());
-        QCOMPARE(actionShown(*model) + model->pairingSession().value_or(PairingSessionState{}).setupCode,
+        QCoro::waitFor(model->pairing().startPairing());
+        QCOMPARE(actionShown(*model) +
+                     model->pairing().pairingSession().value_or(PairingSessionState{}).setupCode,
                  "boom\n|boom\nEARLIER-1");
         finish(*model);
     }
     void textsAreChosenWhenTheStepBegins() {
         setScript("setInterval(() => fs.existsSync(new URL('go', import.meta.url)) && process.exit(0), 20);");
         auto model = makeModel();
-        QCoro::Task<> wait = model->waitForPairingConfirmation();
+        QCoro::Task<> wait = model->pairing().waitForPairingConfirmation();
         QCOMPARE(actionShown(*model),
                  "Waiting for mobile confirmation...|Waiting for mobile confirmation...");
-        model->setLanguage(AppLanguage::chinese);
+        model->language().setLanguage(AppLanguage::chinese);
         writeFile(m_runtime->root() + "/scripts/go", "");
         QCoro::waitFor(wait);
         QCOMPARE(actionShown(*model), "Pairing wait finished.|Pairing wait finished.");
@@ -203,15 +205,15 @@ private slots:
         setScript("process.on('SIGTERM', () => {}); const c = cp.spawn('sleep', ['300']);\n"
                   "out('pids', process.pid + ' ' + c.pid); setInterval(() => {}, 1000);");
         auto model = makeModel();
-        QCoro::Task<> wait = model->waitForPairingConfirmation();
+        QCoro::Task<> wait = model->pairing().waitForPairingConfirmation();
         QVERIFY(QTest::qWaitFor([&] { return read("pids").contains(' '); }, 10000));
-        QVERIFY(model->canCancelCurrentAction());
+        QVERIFY(model->actions().canCancelCurrentAction());
         const QList<QByteArray> pids = read("pids").split(' ');
-        model->cancelCurrentAction();
+        model->actions().cancelCurrentAction();
         QCoro::waitFor(wait); // SIGKILL after 3 s
         QCOMPARE(actionShown(*model), "Action cancelled.|Action cancelled.");
-        QVERIFY(!model->isBusy() && !model->canCancelCurrentAction());
-        QVERIFY(model->statusSummary() != "Not configured"); // the refreshes ran
+        QVERIFY(!model->actions().isBusy() && !model->actions().canCancelCurrentAction());
+        QVERIFY(model->service().statusSummary() != "Not configured"); // the refreshes ran
         QVERIFY(processEnds(pids[0].toLongLong()) && processEnds(pids[1].toLongLong()));
         finish(*model);
     }
@@ -235,11 +237,11 @@ private slots:
         if (QTest::currentDataTag() == QByteArray("pending session: pair"))
             m_runtime->setPairingSession(R"({"setup_code":"P-1"})");
         auto model = makeModel(QTest::currentDataTag() != QByteArray("no runtime: install"));
-        model->refreshPairingSession();
+        model->pairing().refreshPairingSession();
         ModelSeed(*model).running(running);
-        QCoro::waitFor(model->performPrimaryAction());
-        QTEST(model->transientMessage().value_or(""), "message");
-        QVERIFY(!model->isBusy());
+        QCoro::waitFor(model->primary().performPrimaryAction());
+        QTEST(model->actions().transientMessage().value_or(""), "message");
+        QVERIFY(!model->actions().isBusy());
         finish(*model);
     }
 };

@@ -66,18 +66,13 @@ flow_env_value() {
   { sed -n "s/^[[:space:]]*$1[[:space:]]*=[[:space:]]*//p" "$RUNTIME_ROOT/config/.env" 2>/dev/null || true; } | tail -n 1
 }
 
-# Skerrin's own command; fails unless its message is one of the given ones, since the command
-# exits 0 whatever the action's outcome.
-flow_skerrin() {
-  local out
-  out="$("$SKERRIN" "$1" </dev/null)" || return
-  printf '%s\n' "$out"
-  grep -qxF -e "Message: $2" -e "Message: $3" <<<"$out"
-}
+# Skerrin's own command: the state on standard output, the reason of a failed action on standard
+# error, and an exit status that says whether the action succeeded.
+flow_skerrin() { "$SKERRIN" "$@" </dev/null; }
 
-flow_install() { flow_skerrin install "Desktop runtime installed." "Standard runtime is already installed."; }
-flow_pair_start() { flow_skerrin pair "Pairing QR generated." "Pairing start finished."; }
-flow_pair_wait() { flow_skerrin finish-pairing "Pairing confirmed." "Pairing wait finished."; }
+flow_install() { flow_skerrin install; }
+flow_pair_start() { flow_skerrin pair; }
+flow_pair_wait() { flow_skerrin finish-pairing; }
 
 # The phone scanning the QR code and confirming, through the platform's JSON call.
 flow_phone_confirm() {

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
+#include "model/Diagnostics.h"
+
 #include "core/Endpoints.h"
 #include "diagnostics/ConnectivityChecks.h"
 #include "diagnostics/SetupChecks.h"
-#include "model/ConnectorMenuBarModel.h"
+#include "model/ModelSettings.h"
+#include "model/RuntimeLocation.h"
 #include "model/SettingsKeys.h"
 #include "process/BackgroundWork.h"
 #include "process/ProcessRunner.h"
@@ -13,37 +16,46 @@ namespace {
 
 constexpr qint64 kThrottleSeconds = 30;
 
+// Earlier than any clock reading, so the 30-second throttles always see it as stale.
+QDateTime distantPast() {
+    return QDateTime::fromMSecsSinceEpoch(0, Qt::UTC).addYears(-1969);
+}
+
 bool isFresh(const QDateTime& lastRun) {
     return lastRun.secsTo(QDateTime::currentDateTimeUtc()) <= kThrottleSeconds;
 }
 
 } // namespace
 
-QCoro::Task<> ConnectorMenuBarModel::loadDeepSetupChecksIfNeeded() {
+Diagnostics::Diagnostics(RuntimeLocation& location, const ModelSettings& settings,
+                         QNetworkAccessManager& network, QObject* parent)
+    : Published(parent), m_location(location), m_settings(settings), m_network(network),
+      m_lastSetupCheckAt(distantPast()), m_lastConnectivityCheckAt(distantPast()) {}
+
+QCoro::Task<> Diagnostics::loadDeepSetupChecksIfNeeded() {
     if (m_hasLoadedDeepSetupChecks)
         co_return;
     // Set before awaiting, so a second call while the first runs does nothing.
-    setHasLoadedDeepSetupChecks(true);
+    publish(m_hasLoadedDeepSetupChecks, true);
     co_await refreshSetupChecks(true);
 }
 
-QCoro::Task<> ConnectorMenuBarModel::refreshSetupChecks(bool force) {
+QCoro::Task<> Diagnostics::refreshSetupChecks(bool force) {
     if (!force && isFresh(m_lastSetupCheckAt))
         co_return;
-    const QString root = effectiveRuntimeRoot();
-    const SetupCheckInputs inputs{root, validRuntimeRoot(root).has_value(),
-                                  settings().string(SettingsKey::codexBin),
-                                  settings().string(SettingsKey::codexHome)};
+    const SetupCheckInputs inputs{m_location.effectiveRoot(), m_location.isEffectiveRootValid(),
+                                  m_settings.string(SettingsKey::codexBin),
+                                  m_settings.string(SettingsKey::codexHome)};
     const bool interactive = m_hasLoadedDeepSetupChecks;
     // `which` and the Codex login probe can take seconds: build the rows off the GUI thread.
     QFuture<QList<SetupCheck>> building = runOffGuiThread(
         [inputs, interactive] { return buildSetupChecks(inputs, interactive, &resolveExecutable); });
     co_await building;
-    setSetupChecks(building.result());
+    publish(m_setupChecks, building.result());
     m_lastSetupCheckAt = QDateTime::currentDateTimeUtc();
 }
 
-QCoro::Task<> ConnectorMenuBarModel::refreshConnectivityChecks(bool force) {
+QCoro::Task<> Diagnostics::refreshConnectivityChecks(bool force) {
     if (!force && isFresh(m_lastConnectivityCheckAt))
         co_return;
     // Each probe starts in a statement of its own: GCC 12 mishandles temporaries and by-value
@@ -52,14 +64,19 @@ QCoro::Task<> ConnectorMenuBarModel::refreshConnectivityChecks(bool force) {
     QCoro::Task<SetupCheck> chat =
         probeConnectivity(&m_network, QStringLiteral("ChatGPT"), endpointUrl(Endpoint::chatGpt));
     checks.append(co_await std::move(chat));
-    const QString relayBase = envValue(effectiveRuntimeRoot(), QStringLiteral("RELAY_BASE_URL"));
+    const QString relayBase = envValue(m_location.effectiveRoot(), QStringLiteral("RELAY_BASE_URL"));
     if (!relayBase.isEmpty()) {
         QCoro::Task<SetupCheck> relay =
             probeConnectivity(&m_network, QStringLiteral("Relay"), relayHealthUrl(relayBase));
         checks.append(co_await std::move(relay));
     }
-    setConnectivityChecks(std::move(checks));
+    publish(m_connectivityChecks, std::move(checks));
     m_lastConnectivityCheckAt = QDateTime::currentDateTimeUtc();
+}
+
+void Diagnostics::forget() {
+    publish(m_setupChecks, QList<SetupCheck>{});
+    publish(m_connectivityChecks, QList<SetupCheck>{});
 }
 
 } // namespace skerrin

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+#include "app/CommandTable.h"
+
+#include "model/ConnectorMenuBarModel.h"
+#include "model/DesktopService.h"
+#include "model/Diagnostics.h"
+#include "model/Installer.h"
+#include "model/LanguageChoice.h"
+#include "model/Maintenance.h"
+#include "model/Pairing.h"
+#include "model/PrimaryAction.h"
+#include "model/Refresher.h"
+#include "model/RuntimeLocation.h"
+
+namespace skerrin {
+namespace {
+
+using Model = ConnectorMenuBarModel;
+
+QCoro::Task<> nothing(Model&, QString) {
+    co_return;
+}
+
+QCoro::Task<> useFolder(Model& model, QString path) {
+    QCoro::Task<> use = model.location().useRuntimeFolder(std::move(path));
+    co_await std::move(use);
+}
+
+QCoro::Task<> language(Model& model, QString raw) {
+    model.language().setLanguage(*appLanguageFromRaw(raw));
+    co_return;
+}
+
+QCoro::Task<> advanced(Model& model, QString) {
+    co_await model.diagnostics().loadDeepSetupChecksIfNeeded();
+    co_await model.diagnostics().refreshConnectivityChecks(true);
+}
+
+QCoro::Task<> launchAtLogin(Model& model, QString onOff) {
+    model.maintenance().setLaunchAtLogin(onOff == QLatin1String("on"));
+    co_return;
+}
+
+// Each operation is named in a function of its own: GCC 12 miscompiles a coroutine reached through
+// a member-function pointer.
+const CommandSpec kCommands[] = {
+    {"state", CommandArgument::none, "print the current state", nothing, false},
+    {"use-folder", CommandArgument::path, "use PATH as the runtime folder, then refresh", useFolder},
+    {"language", CommandArgument::language, "switch the display language", language, false},
+    {"refresh", CommandArgument::none, "refresh status, checks, pairing and platform status",
+     [](Model& m, QString) { return m.refresher().runFullRefresh(); }},
+    {"start", CommandArgument::none, "start the desktop service",
+     [](Model& m, QString) { return m.service().startConnector(); }, true, true},
+    {"stop", CommandArgument::none, "stop the desktop service",
+     [](Model& m, QString) { return m.service().stopConnector(); }, true, true},
+    {"keep-online", CommandArgument::none, "make sure the desktop service is online",
+     [](Model& m, QString) { return m.service().ensureDesktopService(); }, true, true},
+    {"advanced", CommandArgument::none, "load the deep setup checks and connectivity checks", advanced},
+    {"install", CommandArgument::none, "install the standard runtime from the platform",
+     [](Model& m, QString) { return m.installer().installStandardRuntime(); }, true, false, true},
+    {"pair", CommandArgument::none, "start pairing: a setup code and QR code for the phone",
+     [](Model& m, QString) { return m.pairing().startPairing(); }},
+    {"finish-pairing", CommandArgument::none, "wait until the phone has confirmed the pairing",
+     [](Model& m, QString) { return m.pairing().waitForPairingConfirmation(); }},
+    {"primary", CommandArgument::none, "take the next step: install, pair, keep online or refresh",
+     [](Model& m, QString) { return m.primary().performPrimaryAction(); }, true, false, true},
+    {"setup", CommandArgument::none, "run the runtime's desktop setup",
+     [](Model& m, QString) { return m.maintenance().runDesktopSetup(); }, true, true},
+    {"doctor", CommandArgument::none, "run the runtime's doctor checks",
+     [](Model& m, QString) { return m.maintenance().runDoctor(); }, true, true},
+    {"codex-login", CommandArgument::none, "open a terminal that signs Codex in (device login)",
+     [](Model& m, QString) { return m.maintenance().openCodexLoginInTerminal(); }, false},
+    {"launch-at-login", CommandArgument::onOff, "start Skerrin at login, or not", launchAtLogin, false},
+    {"unpair", CommandArgument::none, "remove this desktop's current pairing",
+     [](Model& m, QString) { return m.maintenance().unpairCurrentInstallation(); }, true, true},
+    {"uninstall", CommandArgument::none, "remove the runtime and forget it; Skerrin then quits",
+     [](Model& m, QString) { return m.maintenance().uninstallDesktopRuntime(); }, true, true},
+};
+
+} // namespace
+
+std::span<const CommandSpec> commandTable() {
+    return kCommands;
+}
+
+} // namespace skerrin

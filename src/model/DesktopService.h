@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "model/Published.h"
+
+#include <QCoroTask>
+
+#include <chrono>
+
+namespace skerrin {
+
+class ActionRunner;
+struct ActionOutcome;
+class LanguageChoice;
+class RuntimeLocation;
+
+// What the tray icon shows.
+enum class StatusIcon { busy, running, stopped };
+// The symbol names the command line prints.
+QString statusIconName(StatusIcon icon);
+
+// The desktop service: its status from the runtime's status script, and starting, stopping and
+// keeping it online through the runtime's own scripts.
+class DesktopService : public Published {
+    Q_OBJECT
+
+public:
+    DesktopService(ActionRunner& actions, RuntimeLocation& location, const LanguageChoice& language,
+                   std::chrono::milliseconds statusScriptLimit, QObject* parent = nullptr);
+
+    const QString& statusSummary() const { return m_statusSummary; }
+    const QString& statusDetail() const { return m_statusDetail; }
+    const QString& statusDiagnostics() const { return m_statusDiagnostics; }
+    bool isRunning() const { return m_isRunning; }
+    bool hasAttemptedAutoRecovery() const { return m_hasAttemptedAutoRecovery; }
+    StatusIcon statusIcon() const;
+
+    QCoro::Task<> refreshStatus(bool allowAutoRecovery);
+    QCoro::Task<> startConnector();
+    QCoro::Task<> stopConnector();
+    QCoro::Task<> ensureDesktopService();
+
+    // After an uninstall: nothing runs and nothing is configured.
+    void showRuntimeRemoved();
+
+private:
+    friend class ModelSeed;
+
+    QCoro::Task<> startConnector(QString successMessage, QString fallbackMessage,
+                                 bool resetAutoRecoveryFlagOnFailure);
+    QCoro::Task<ActionOutcome> runServiceScript(QString script, QString successMessage,
+                                                QString fallbackMessage);
+    void setStatus(bool running, QString summary, QString detail);
+    void setStatusDiagnostics(QString value) { publish(m_statusDiagnostics, std::move(value)); }
+
+    ActionRunner& m_actions;
+    RuntimeLocation& m_location;
+    const LanguageChoice& m_language;
+    std::chrono::milliseconds m_statusScriptLimit;
+
+    QString m_statusSummary = QStringLiteral("Not configured");
+    QString m_statusDetail = QStringLiteral("Looking for a Brevant runtime...");
+    QString m_statusDiagnostics;
+    bool m_isRunning = false;
+    bool m_hasAttemptedAutoRecovery = false;
+};
+
+} // namespace skerrin

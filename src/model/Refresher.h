@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QObject>
+
+#include <QCoroTask>
+
+#include <chrono>
+#include <memory>
+
+namespace skerrin {
+
+class DesktopService;
+class Diagnostics;
+class Pairing;
+class RefreshLoop;
+class RuntimeLocation;
+
+// The full refresh sequence, and the background loop that keeps the platform status and the
+// pairing session current.
+class Refresher : public QObject {
+    Q_OBJECT
+
+public:
+    Refresher(RuntimeLocation& location, DesktopService& service, Diagnostics& diagnostics, Pairing& pairing,
+              std::chrono::milliseconds period, QObject* parent = nullptr);
+    ~Refresher() override;
+
+    // Status, setup checks, connectivity, pairing session, platform status; each awaited in turn.
+    QCoro::Task<> runFullRefresh();
+
+    // The loop starts once the event loop runs, so construction runs no request.
+    void startLoop();
+    // Ends the loop and waits for it; a loop that is asleep ends without another refresh.
+    QCoro::Task<> cancelRefreshLoop();
+    bool hasFinishedFirstRefreshPass() const { return m_firstPassDone; }
+
+signals:
+    void firstRefreshPassFinished();
+
+private:
+    QCoro::Task<> runRefreshLoop();
+    void markFirstPassDone();
+
+    RuntimeLocation& m_location;
+    DesktopService& m_service;
+    Diagnostics& m_diagnostics;
+    Pairing& m_pairing;
+    std::chrono::milliseconds m_period;
+    std::unique_ptr<RefreshLoop> m_loop;
+    bool m_firstPassDone = false;
+};
+
+} // namespace skerrin
