@@ -148,6 +148,57 @@ private slots:
             QVERIFY(processEnds(readFile(pidFile).trimmed().toLongLong()));
         }
     }
+    void actionExitStatuses_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("fails");
+        for (const char* command : {"start", "stop", "keep-online", "setup", "doctor", "pair", "finish-pairing",
+                                    "unpair", "uninstall", "install", "use-folder", "codex-login",
+                                    "launch-at-login"}) {
+            QTest::addRow("%s succeeds", command) << QString(command) << false;
+            QTest::addRow("%s fails", command) << QString(command) << true;
+        }
+    }
+    // 0 when the action succeeded, 1 with the reason on standard error when it failed.
+    void actionExitStatuses() {
+        QFETCH(QString, command);
+        QFETCH(bool, fails);
+        // The standard runtime, so that installing has nothing to do.
+        TestRuntime runtime(m_home->filePath(".brevant/brevant-runtime"));
+        const QByteArray script = fails ? "echo 'it broke' >&2; exit 3" : "echo done";
+        for (const QString& entry : {RuntimeLayout::startScript, RuntimeLayout::stopScript,
+                                     RuntimeLayout::installScript, RuntimeLayout::doctorScript,
+                                     RuntimeLayout::unpairScript, RuntimeLayout::uninstallScript})
+            runtime.setScript(entry, script);
+        runtime.setScript(RuntimeLayout::pairingScript,
+                          fails ? "console.error('it broke'); process.exit(3)" : "console.log('done')");
+        QStringList arguments{command};
+        if (command == "use-folder")
+            arguments << (fails ? m_home->filePath("no runtime") : runtime.root());
+        if (command == "launch-at-login") {
+            arguments << "on";
+            if (fails) // a file where the autostart folder goes
+                QVERIFY(writeFile(m_home->filePath("config/autostart"), ""));
+        }
+        const QString terminal = m_home->filePath("terminal");
+        QVERIFY(writeScript(terminal, "exit 0"));
+        const auto [status, out] = run(arguments << "--json", [&](QProcess& p) {
+            QProcessEnvironment env = p.processEnvironment();
+            if (command == "install" && fails)
+                env.insert("SKERRIN_MANIFEST_URL", "http://127.0.0.1:1/manifest.json");
+            if (command == "install" && fails)
+                QDir(runtime.root()).removeRecursively();
+            env.insert("TERMINAL", fails ? "" : terminal);
+            if (command == "codex-login" && fails)
+                env.insert("PATH", m_home->filePath("empty"));
+            p.setProcessEnvironment(env);
+        });
+        const QJsonObject state = QJsonDocument::fromJson(out).object();
+        QVERIFY2(status == (fails ? 1 : 0) && state.value("ok").toBool() == !fails,
+                 qPrintable(QString::number(status) + ' ' + m_printed));
+        if (fails)
+            QVERIFY2(m_printed.contains("skerrin: " + state.value("transientMessage").toString().toUtf8()),
+                     m_printed.constData());
+    }
     void maintenanceCommandsNameTheAppImage() {
         TestRuntime runtime(m_home->filePath("rt"));
         runtime.setScript(skerrin::RuntimeLayout::unpairScript, "echo \"unpaired $#\"");
