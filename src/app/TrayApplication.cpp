@@ -175,6 +175,7 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
     PlatformServices services = makePlatformServices();
     services.chooseFolder = makeFolderChooser();
     ConnectorMenuBarModel model(std::move(services));
+    model.refresher().setReadsServiceStatus(true);
     TrayApplication tray(model, windowed);
     trayForSignals = &tray;
     tray.panel().winId(); // the first window: its class is fixed from here on

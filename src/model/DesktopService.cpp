@@ -10,6 +10,8 @@
 #include "runtime/RuntimeLayout.h"
 #include "runtime/RuntimeScripts.h"
 
+#include <QCoroSignal>
+
 namespace skerrin {
 
 QString statusIconName(StatusIcon icon) {
@@ -60,33 +62,8 @@ QCoro::Task<> DesktopService::refreshStatus(bool allowAutoRecovery) {
         co_return;
     }
 
-    std::optional<Result<QString>> result;
-    {
-        const ActionRunner::BusyHold busy(m_actions);
-        const QString script = runtimePath(*root, RuntimeLayout::statusScript);
-        // The status script starts nothing that must survive it; one that hangs must not keep every
-        // control disabled.
-        const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_statusScriptLimit).count();
-        TimeLimit limit{m_statusScriptLimit,
-                        m_language
-                            .ui(QStringLiteral("Status script did not finish within %1 seconds."),
-                                QStringLiteral("状态脚本未在 %1 秒内结束。"))
-                            .arg(seconds)};
-        QCoro::Task<Result<QString>> run = runShellScript(script, {}, *root, std::move(limit));
-        result = co_await std::move(run);
-    }
-    if (result->ok()) {
-        const bool running = connectorIsRunning(result->value());
-        setStatusDiagnostics(trimmed(result->value()));
-        setStatus(running,
-                  running ? m_language.ui(QStringLiteral("Running"), QStringLiteral("运行中"))
-                          : m_language.ui(QStringLiteral("Stopped"), QStringLiteral("未运行")),
-                  summarizeConnectorStatus(m_statusDiagnostics, *root, running, m_language.language()));
-    } else {
-        setStatus(false, m_language.ui(QStringLiteral("Error"), QStringLiteral("错误")),
-                  result->failure().description());
-        setStatusDiagnostics(result->failure().description());
-    }
+    QCoro::Task<> reading = readStatus(true);
+    co_await std::move(reading);
 
     if (allowAutoRecovery && !m_isRunning && !m_hasAttemptedAutoRecovery) {
         m_hasAttemptedAutoRecovery = true;
@@ -100,6 +77,53 @@ QCoro::Task<> DesktopService::refreshStatus(bool allowAutoRecovery) {
             true);
         co_await std::move(recovery);
     }
+}
+
+QCoro::Task<bool> DesktopService::refreshStatusQuietly() {
+    if (m_reading || m_actions.isBusy() || !m_location.validRoot())
+        co_return false;
+    QCoro::Task<> reading = readStatus(false);
+    co_await std::move(reading);
+    co_return true;
+}
+
+QCoro::Task<> DesktopService::readStatus(bool showBusy) {
+    // Two runs at once would store in either order; the later caller waits and reads afresh.
+    while (m_reading)
+        co_await qCoro(this, &DesktopService::statusRead);
+    const std::optional<QString> root = m_location.validRoot();
+    if (!root)
+        co_return;
+    m_reading = true;
+    std::optional<ActionRunner::BusyHold> busy;
+    if (showBusy)
+        busy.emplace(m_actions);
+    const QString script = runtimePath(*root, RuntimeLayout::statusScript);
+    // The status script starts nothing that must survive it; one that hangs must not keep every
+    // control disabled.
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_statusScriptLimit).count();
+    TimeLimit limit{m_statusScriptLimit,
+                    m_language
+                        .ui(QStringLiteral("Status script did not finish within %1 seconds."),
+                            QStringLiteral("状态脚本未在 %1 秒内结束。"))
+                        .arg(seconds)};
+    QCoro::Task<Result<QString>> run = runShellScript(script, {}, *root, std::move(limit));
+    const Result<QString> result = co_await std::move(run);
+    busy.reset();
+    if (result.ok()) {
+        const bool running = connectorIsRunning(result.value());
+        setStatusDiagnostics(trimmed(result.value()));
+        setStatus(running,
+                  running ? m_language.ui(QStringLiteral("Running"), QStringLiteral("运行中"))
+                          : m_language.ui(QStringLiteral("Stopped"), QStringLiteral("未运行")),
+                  summarizeConnectorStatus(m_statusDiagnostics, *root, running, m_language.language()));
+    } else {
+        setStatus(false, m_language.ui(QStringLiteral("Error"), QStringLiteral("错误")),
+                  result.failure().description());
+        setStatusDiagnostics(result.failure().description());
+    }
+    m_reading = false;
+    emit statusRead();
 }
 
 QCoro::Task<ActionOutcome> DesktopService::runServiceScript(QString script, QString successMessage,

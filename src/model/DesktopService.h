@@ -36,6 +36,10 @@ public:
     StatusIcon statusIcon() const;
 
     QCoro::Task<> refreshStatus(bool allowAutoRecovery);
+    // A look at the status that the user did not ask for (the tray's own, every 30 seconds and when
+    // the panel opens): skipped while an action runs or another look is under way, and never shown
+    // as busy. False when it was skipped.
+    QCoro::Task<bool> refreshStatusQuietly();
     QCoro::Task<> startConnector();
     QCoro::Task<> stopConnector();
     QCoro::Task<> ensureDesktopService();
@@ -43,8 +47,15 @@ public:
     // After an uninstall: nothing runs and nothing is configured.
     void showRuntimeRemoved();
 
+signals:
+    // A status refresh has ended, with the fields it stored.
+    void statusRead();
+
 private:
     friend class ModelSeed;
+
+    // Runs the status script and stores what it says; one at a time.
+    QCoro::Task<> readStatus(bool showBusy);
 
     QCoro::Task<> startConnector(QString successMessage, QString fallbackMessage,
                                  bool resetAutoRecoveryFlagOnFailure);
@@ -63,6 +74,7 @@ private:
     QString m_statusDiagnostics;
     bool m_isRunning = false;
     bool m_hasAttemptedAutoRecovery = false;
+    bool m_reading = false;
 };
 
 } // namespace skerrin

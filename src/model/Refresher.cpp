@@ -46,6 +46,7 @@ void Refresher::startLoop() {
 
 QCoro::Task<> Refresher::runRefreshLoop() {
     RefreshLoop& loop = *m_loop;
+    co_await lookAtService();
     co_await m_pairing.refreshDesktopRuntimeStatus(true);
     for (;;) {
         m_pairing.refreshPairingSession();
@@ -57,9 +58,17 @@ QCoro::Task<> Refresher::runRefreshLoop() {
             break;
         // Another process may have installed, paired or removed the runtime meanwhile.
         m_location.recompute();
+        co_await lookAtService();
         co_await m_pairing.refreshDesktopRuntimeStatus(false);
     }
     loop.markEnded();
+}
+
+QCoro::Task<> Refresher::lookAtService() {
+    if (!m_readsServiceStatus)
+        co_return;
+    QCoro::Task<bool> look = m_service.refreshStatusQuietly();
+    co_await std::move(look);
 }
 
 QCoro::Task<> Refresher::cancelRefreshLoop() {

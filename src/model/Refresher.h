@@ -31,6 +31,10 @@ public:
 
     // The loop starts once the event loop runs, so construction runs no request.
     void startLoop();
+    // The tray's loop also reads the desktop service's status, at once and on every pass, so the icon
+    // follows a service started, stopped or dead outside Skerrin. The command line's does not.
+    void setReadsServiceStatus(bool reads) { m_readsServiceStatus = reads; }
+    bool readsServiceStatus() const { return m_readsServiceStatus; }
     // Ends the loop and waits for it; a loop that is asleep ends without another refresh.
     QCoro::Task<> cancelRefreshLoop();
     bool hasFinishedFirstRefreshPass() const { return m_firstPassDone; }
@@ -40,6 +44,7 @@ signals:
 
 private:
     QCoro::Task<> runRefreshLoop();
+    QCoro::Task<> lookAtService();
     void markFirstPassDone();
 
     RuntimeLocation& m_location;
@@ -49,6 +54,7 @@ private:
     std::chrono::milliseconds m_period;
     std::unique_ptr<RefreshLoop> m_loop;
     bool m_firstPassDone = false;
+    bool m_readsServiceStatus = false;
 };
 
 } // namespace skerrin

@@ -3,8 +3,10 @@
 
 #include "model/ActionRunner.h"
 #include "model/ConnectorMenuBarModel.h"
+#include "model/DesktopService.h"
 #include "model/LanguageChoice.h"
 #include "model/Pairing.h"
+#include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
 #include "panel/AdvancedSection.h"
 #include "panel/AfterModelChanges.h"
@@ -34,8 +36,14 @@ constexpr int kPanelWidth = 430;
 constexpr int kPanelHeight = 760;
 constexpr int kInset = 14;
 
+// The panel must not open on a stale picture: the service's status and the platform's, then the
+// pairing session.
 QCoro::Task<> refreshOnAppearance(ConnectorMenuBarModel& model) {
     model.location().recompute();
+    if (model.refresher().readsServiceStatus()) {
+        QCoro::Task<bool> service = model.service().refreshStatusQuietly();
+        co_await std::move(service);
+    }
     QCoro::Task<> status = model.pairing().refreshDesktopRuntimeStatus(true);
     co_await std::move(status);
     model.pairing().refreshPairingSession();

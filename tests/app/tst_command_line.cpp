@@ -151,9 +151,9 @@ private slots:
     void actionExitStatuses_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("fails");
-        for (const char* command : {"start", "stop", "keep-online", "setup", "doctor", "pair", "finish-pairing",
-                                    "unpair", "uninstall", "install", "use-folder", "codex-login",
-                                    "launch-at-login"}) {
+        for (const char* command :
+             {"start", "stop", "keep-online", "setup", "doctor", "pair", "finish-pairing", "unpair",
+              "uninstall", "install", "use-folder", "codex-login", "launch-at-login"}) {
             QTest::addRow("%s succeeds", command) << QString(command) << false;
             QTest::addRow("%s fails", command) << QString(command) << true;
         }
@@ -165,9 +165,9 @@ private slots:
         // The standard runtime, so that installing has nothing to do.
         TestRuntime runtime(m_home->filePath(".brevant/brevant-runtime"));
         const QByteArray script = fails ? "echo 'it broke' >&2; exit 3" : "echo done";
-        for (const QString& entry : {RuntimeLayout::startScript, RuntimeLayout::stopScript,
-                                     RuntimeLayout::installScript, RuntimeLayout::doctorScript,
-                                     RuntimeLayout::unpairScript, RuntimeLayout::uninstallScript})
+        for (const QString& entry :
+             {RuntimeLayout::startScript, RuntimeLayout::stopScript, RuntimeLayout::installScript,
+              RuntimeLayout::doctorScript, RuntimeLayout::unpairScript, RuntimeLayout::uninstallScript})
             runtime.setScript(entry, script);
         runtime.setScript(RuntimeLayout::pairingScript,
                           fails ? "console.error('it broke'); process.exit(3)" : "console.log('done')");

@@ -269,6 +269,32 @@ private slots:
         QCOMPARE(model->actions().lastOutcome()->kind, ActionOutcome::Kind::cancelled);
         finish(*model);
     }
+    void trayLoopReadsTheServiceStatus() {
+        // Counts its runs; the service is whatever the file says.
+        const QString state = m_home.path() + "/service", runs = m_home.path() + "/runs";
+        m_runtime->setScript(RuntimeLayout::statusScript,
+                             "echo x >> '" + runs.toUtf8() + "'; cat '" + state.toUtf8() + "'");
+        m_runtime->setScript(RuntimeLayout::doctorScript, "sleep 30\n");
+        QVERIFY(writeFile(state, "connector pid: 7\n"));
+        auto model = runtimeModel(150ms);
+        model->refresher().setReadsServiceStatus(true);
+        bool everBusy = false; // a look the user did not ask for never shows as busy
+        QObject::connect(&model->actions(), &Published::willChange,
+                         [&] { everBusy |= model->actions().isBusy(); });
+        QVERIFY(QTest::qWaitFor([&] { return model->service().isRunning(); }, 5000)); // at start-up
+        QVERIFY(writeFile(state, "connector process not running\n"));
+        QVERIFY(QTest::qWaitFor([&] { return model->service().statusSummary() == "Stopped"; }, 5000));
+        QVERIFY(!everBusy);
+        // While an action runs the loop leaves the status alone.
+        QCoro::Task<> doctor = model->maintenance().runDoctor();
+        QTest::qWait(50);
+        const qsizetype before = readFile(runs).size();
+        QTest::qWait(500);
+        QCOMPARE(readFile(runs).size(), before);
+        model->actions().cancelCurrentAction();
+        QCoro::waitFor(doctor);
+        finish(*model);
+    }
     void loopRefreshesPeriodicallyAndStopsWhenCancelled() {
         auto model = runtimeModel(150ms);
         // The loop sends nothing else to the platform.
