@@ -10,6 +10,7 @@
 #include "panel/PanelWindow.h"
 #include "panel/StatusTrayIcon.h"
 #include "platform/widgets/QtFolderChooser.h"
+#include "runtime/RuntimeInstaller.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -156,6 +157,7 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
         break;
     }
     quitOnSignals(app, trayForSignals);
+    recoverInterruptedInstall(ConnectorMenuBarModel::standardInstallRoot());
 
     PlatformServices services = makePlatformServices();
     services.chooseFolder = makeFolderChooser();

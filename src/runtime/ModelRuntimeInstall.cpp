@@ -17,6 +17,7 @@ const QString kRuntimeFolderName = QStringLiteral("brevant-runtime");
 } // namespace
 
 QCoro::Task<> ConnectorMenuBarModel::installStandardRuntime() {
+    recoverInterruptedInstall(standardInstallRoot());
     if (const std::optional<QString> installed = validRuntimeRoot(standardRuntimeRoot())) {
         updateRuntimeRoot(*installed, std::nullopt);
         setTransientMessage(ui(QStringLiteral("Standard runtime is already installed."),
@@ -103,10 +104,10 @@ QCoro::Task<Result<QString>> ConnectorMenuBarModel::unpackRuntime(QString archiv
     const QString installRoot = standardInstallRoot();
     if (!QDir().mkpath(installRoot))
         co_return error(QStringLiteral("Could not create the folder ") + installRoot + QLatin1Char('.'));
-    const Result<QString> staging = makeStagingFolder(installRoot);
+    const Result<StagingFolder> staging = makeStagingFolder(installRoot);
     if (!staging.ok())
         co_return staging.failure();
-    const QString stagingFolder = staging.value();
+    const QString stagingFolder = staging.value().path();
     QCoro::Task<Result<QString>> tar = runProcess(runtimeExtraction(archive, stagingFolder, cancel));
     const Result<QString> extracted = co_await std::move(tar);
     std::optional<Error> failure;
