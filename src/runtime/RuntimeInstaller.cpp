@@ -233,10 +233,12 @@ ProcessSpec runtimeExtraction(const QString& archive, const QString& folder, Can
 std::optional<Error> replaceFolder(const QString& staged, const QString& target, const QString& staging) {
     if (!pathExists(target))
         return renamePath(staged, target);
-    if (exchangePaths(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) == 0)
+    const QByteArray stagedName = QFile::encodeName(staged);
+    const QByteArray targetName = QFile::encodeName(target);
+    if (exchangePaths(stagedName.constData(), targetName.constData()) == 0)
         return std::nullopt;
-    if (errno != EINVAL && errno != ENOSYS)
-        return posixError(errno);
+    if (const int code = errno; code != EINVAL && code != ENOSYS)
+        return posixError(code);
     // The file system cannot exchange: two moves, with a window between them that
     // recoverInterruptedInstall closes after a kill.
     const QString previous = staging + QLatin1Char('/') + kPreviousName;
