@@ -15,6 +15,8 @@
 #include "panel/StatusTrayIcon.h"
 #include "platform/widgets/QtFolderChooser.h"
 #include "process/ProcessRunner.h"
+#include "runtime/RuntimeInstaller.h"
+#include "runtime/RuntimeRoots.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -171,6 +173,7 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
         break;
     }
     quitOnSignals(app, trayForSignals);
+    recoverInterruptedInstall(standardInstallRoot());
 
     PlatformServices services = makePlatformServices();
     services.chooseFolder = makeFolderChooser();

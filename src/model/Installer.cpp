@@ -4,6 +4,7 @@
 #include "model/ActionRunner.h"
 #include "model/LanguageChoice.h"
 #include "model/RuntimeLocation.h"
+#include "runtime/RuntimeInstaller.h"
 #include "runtime/RuntimeRoots.h"
 #include "runtime/StandardRuntimeInstall.h"
 
@@ -22,6 +23,8 @@ QString Installer::runtimeInstallButtonTitle() const {
 }
 
 QCoro::Task<> Installer::installStandardRuntime() {
+    // What an install killed half-way left behind goes first: the old runtime back, leftovers out.
+    recoverInterruptedInstall(standardInstallRoot());
     Action action;
     if (const std::optional<QString> present = m_location.validRuntimeRoot(standardRuntimeRoot())) {
         // Nothing to download: adopt it, say so, and look again.

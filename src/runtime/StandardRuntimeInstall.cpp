@@ -7,6 +7,7 @@
 #include "runtime/RuntimeRoots.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace skerrin {
 namespace {
@@ -25,10 +26,10 @@ QCoro::Task<Result<QString>> unpackRuntime(QString archive, AppLanguage language
     const QString installRoot = standardInstallRoot();
     if (!QDir().mkpath(installRoot))
         co_return error(QStringLiteral("Could not create the folder ") + installRoot + QLatin1Char('.'));
-    const Result<QString> staging = makeStagingFolder(installRoot);
+    const Result<StagingFolder> staging = makeStagingFolder(installRoot);
     if (!staging.ok())
         co_return staging.failure();
-    const QString stagingFolder = staging.value();
+    const QString stagingFolder = staging.value().path();
     QCoro::Task<Result<QString>> tar = runProcess(runtimeExtraction(archive, stagingFolder, cancel));
     const Result<QString> extracted = co_await std::move(tar);
     std::optional<Error> failure;
@@ -44,7 +45,12 @@ QCoro::Task<Result<QString>> unpackRuntime(QString archive, AppLanguage language
     }
     if (!failure)
         moveOtherEntries(stagingFolder, installRoot, {kRuntimeFolderName, QStringLiteral(".previous")});
-    QDir(stagingFolder).removeRecursively();
+    // A swap that failed half-way and could not put the old runtime back leaves it in .previous:
+    // kept for the recovery at the next install or start, never removed with the rest.
+    const bool holdsOldRuntime = !QFileInfo::exists(standardRuntimeRoot()) &&
+                                 QFileInfo::exists(stagingFolder + QStringLiteral("/.previous"));
+    if (!holdsOldRuntime)
+        QDir(stagingFolder).removeRecursively();
     if (failure)
         co_return *failure;
     if (!hasRuntimeLayout(standardRuntimeRoot()))
