@@ -35,6 +35,9 @@ grep -qx "StartupWMClass=$id" "$entry" || fail "the entry's StartupWMClass is no
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/usr/share/metainfo/$id.metainfo.xml" ||
   fail "the metainfo's launchable is not $id.desktop"
 
+grep -qx 'ExecStart="/usr/bin/skerrin" watch' "$root/usr/share/systemd/user/skerrin-watch.service" ||
+  fail "the watcher's unit does not start /usr/bin/skerrin watch"
+
 mkdir -p "$work/home/.config"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" LANGUAGE=en LC_ALL=C.UTF-8 \
   "$root/usr/bin/skerrin" state --json >"$work/state.json" </dev/null || fail "the packaged skerrin state --json failed"

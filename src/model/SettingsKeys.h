@@ -12,6 +12,8 @@ inline const QString runtimeRootBookmark = QStringLiteral("connectorMenuBar.runt
 inline const QString language = QStringLiteral("connectorMenuBar.language");
 inline const QString codexBin = QStringLiteral("connectorMenuBar.codexBin");
 inline const QString codexHome = QStringLiteral("connectorMenuBar.codexHome");
+inline const QString keepServiceOnline = QStringLiteral("connectorMenuBar.keepServiceOnline");
+inline const QString keepServiceOnlinePaused = QStringLiteral("connectorMenuBar.keepServiceOnlinePaused");
 } // namespace SettingsKey
 
 } // namespace skerrin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/AppInfo.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/DesktopServices.h"
 #include "platform/FolderChooser.h"
 #include "platform/LoginItemService.h"
@@ -19,6 +20,7 @@ struct PlatformServices {
     std::unique_ptr<LoginItemService> loginItem;
     std::unique_ptr<VolumeAccess> volumes;
     std::unique_ptr<AppInfo> appInfo;
+    std::unique_ptr<DesktopNotifier> notifier;
     FolderChooser chooseFolder;
     TerminalLauncher openInTerminal;
     Clipboard copyToClipboard;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SkerrinDesktopEntry.h"
 #include "platform/LoginItemService.h"
+#include "platform/SettingsStore.h"
 #include "platform/TerminalLauncher.h"
 #include "support/TestRuntime.h"
 
@@ -11,7 +12,8 @@
 using namespace skerrin;
 using namespace skerrin::test;
 
-// The terminal launcher and its texts, and the autostart entry as the desktop reads it.
+// The terminal launcher and its texts, the autostart entry as the desktop reads it, and settings
+// another process writes.
 class TestPlatformServices : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
@@ -75,6 +77,30 @@ private slots:
         QVERIFY(
             writeFile(entry, readFile(entry) + "Hidden=true\n")); // switched off in the desktop's settings
         QCOMPARE(loginItem->status(), LoginItemStatus::notRegistered);
+    }
+    void settingsWrittenByAnotherProcess() {
+        const QString file = m_home.configHome() + "/Skerrin/Skerrin.conf";
+        const auto settings = makeSettingsStore();
+        QVERIFY(!settings->setBoolean("test.flag", false) && !settings->setString("test.name", "mine"));
+        QCOMPARE(settings->boolean("test.flag"), false);
+        QCOMPARE(settings->boolean("test.name"), std::nullopt); // text, not a flag
+
+        // Another process rewrites the file as QSettings would (its own writes go through a rename).
+        QCOMPARE(QProcess::execute("/bin/sh", {"-c",
+                                               "printf '[General]\\ntest.flag=true\\ntest.name=theirs\\n"
+                                               "test.other=yes\\n' > \"$0.new\" && mv \"$0.new\" \"$0\"",
+                                               file}),
+                 0);
+        settings->reload();
+        QCOMPARE(settings->boolean("test.flag"), true);
+        QCOMPARE(settings->string("test.name"), "theirs");
+        QCOMPARE(settings->boolean("test.other"), std::nullopt);
+
+        // A file that has turned into a FIFO would block a read forever: it is not read.
+        QVERIFY(QFile::remove(file) && QProcess::execute("mkfifo", {file}) == 0);
+        settings->reload();
+        QCOMPARE(settings->string("test.name"), "theirs");
+        QVERIFY(QFile::remove(file));
     }
 };
 

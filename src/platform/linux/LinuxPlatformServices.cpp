@@ -16,13 +16,14 @@ QString runningExecutable() {
 } // namespace
 
 // Linux: Qt's settings, application facts, clipboard and desktop services, XDG autostart, volumes
-// from /sys and QStorageInfo, the first terminal emulator found.
+// from /sys and QStorageInfo, the first terminal emulator found, notifications over D-Bus.
 PlatformServices makePlatformServices() {
     PlatformServices services;
     services.settings = makeSettingsStore();
     services.loginItem = makeLoginItemService(runningExecutable());
     services.volumes = makeVolumeAccess();
     services.appInfo = makeAppInfo(runningExecutable());
+    services.notifier = makeDesktopNotifier();
     services.openInTerminal = makeTerminalLauncher();
     services.copyToClipboard = makeClipboard();
     services.openUrl = makeUrlOpener();

@@ -57,14 +57,34 @@ public:
         return value.toByteArray();
     }
 
+    std::optional<bool> boolean(const QString& key) const override {
+        const QVariant value = m_settings ? m_settings->value(key) : QVariant();
+        // What this process wrote is still a bool; what was read from the file is its text.
+        if (value.typeId() == QMetaType::Bool)
+            return value.toBool();
+        const QString text = value.typeId() == QMetaType::QString ? value.toString() : QString();
+        if (text == u"true" || text == u"false")
+            return text == u"true";
+        return std::nullopt;
+    }
+
     std::optional<Error> setString(const QString& key, const QString& value) override {
         return write([&] { m_settings->setValue(key, value); });
     }
     std::optional<Error> setData(const QString& key, const QByteArray& value) override {
         return write([&] { m_settings->setValue(key, value); });
     }
+    std::optional<Error> setBoolean(const QString& key, bool value) override {
+        return write([&] { m_settings->setValue(key, value); });
+    }
     std::optional<Error> remove(const QString& key) override {
         return write([&] { m_settings->remove(key); });
+    }
+    // Every write is already on disk, so syncing only reads the file when another process changed it;
+    // a file that has turned into something unreadable since is left alone, as at start-up.
+    void reload() override {
+        if (m_settings && !unusableReason(m_path))
+            m_settings->sync();
     }
     QString location() const override { return m_path; }
 

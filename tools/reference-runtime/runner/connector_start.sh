@@ -3,8 +3,9 @@
 set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
 pidfile="$root/state/connector.pid"
+. "$root/lib/connector.sh"
 mkdir -p "$root/state"
-if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; then
+if [ -f "$pidfile" ] && connector_alive "$(cat "$pidfile")"; then
   echo "connector already running (pid $(cat "$pidfile"))"
   exit 0
 fi

@@ -3,17 +3,18 @@
 set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
 pidfile="$root/state/connector.pid"
+. "$root/lib/connector.sh"
 if [ ! -f "$pidfile" ]; then
   echo "connector was not running"
   exit 0
 fi
 pid="$(cat "$pidfile")"
-if kill "$pid" 2>/dev/null; then
+if connector_alive "$pid" && kill "$pid" 2>/dev/null; then
   for _ in $(seq 30); do
-    kill -0 "$pid" 2>/dev/null || break
+    connector_alive "$pid" || break
     sleep 0.1
   done
-  if kill -0 "$pid" 2>/dev/null; then
+  if connector_alive "$pid"; then
     kill -KILL "$pid" 2>/dev/null
     echo "connector did not stop within 3 s; killed it"
   fi

@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: MIT
+#include "platform/linux/DBusDesktopNotifier.h"
+#include "support/TestRuntime.h"
+
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <memory>
+
+using namespace skerrin;
+using namespace skerrin::test;
+
+namespace {
+
+// A session bus of the test's own, with no services but those the test starts (and, when given, the
+// activatable ones in `serviceDir`).
+class PrivateBus {
+public:
+    explicit PrivateBus(const QString& folder, const QString& serviceDir = {}) {
+        const QString config = folder + "/bus.conf";
+        writeFile(config,
+                  "<busconfig><type>session</type><listen>unix:tmpdir=" + folder.toUtf8() +
+                      "</listen><auth>EXTERNAL</auth>" +
+                      (serviceDir.isEmpty() ? "" : "<servicedir>" + serviceDir.toUtf8() + "</servicedir>") +
+                      "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                      "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                      "</policy></busconfig>");
+        m_daemon.start("dbus-daemon", {"--nofork", "--print-address=1", "--config-file=" + config});
+        if (m_daemon.waitForReadyRead(10000))
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        m_daemon.terminate();
+        m_daemon.waitForFinished(5000);
+    }
+    const QString& address() const { return m_address; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+// Ends a child started by the test, whatever happened.
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+// What the daemon showed, one map of its DUNST_* variables per notification.
+QList<QHash<QString, QString>> shown(const QString& recordFile) {
+    QList<QHash<QString, QString>> notifications;
+    for (const QString& block : QString::fromUtf8(readFile(recordFile)).split("---\n", Qt::SkipEmptyParts)) {
+        QHash<QString, QString> fields;
+        for (const QString& line : block.split('\n', Qt::SkipEmptyParts))
+            fields.insert(line.section('=', 0, 0).mid(6), line.section('=', 1));
+        notifications.append(fields);
+    }
+    return notifications;
+}
+
+} // namespace
+
+// Notifications over org.freedesktop.Notifications: quiet without a service, and received by a real
+// daemon (dunst, on a private bus and display) with the application's name, icon and desktop entry.
+class TestDesktopNotifier : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    static DesktopNotification offline() {
+        return {"service", "Desktop service went offline", "Skerrin is starting it again."};
+    }
+
+private slots:
+    void init() {
+        // Nothing here may complain: a missing service is not an error.
+        QTest::failOnWarning(QRegularExpression(".*"));
+    }
+
+    void withoutServiceNothingHappens_data() {
+        QTest::addColumn<bool>("busExists");
+        QTest::addColumn<bool>("activatable");
+        QTest::addColumn<bool>("available");
+        QTest::newRow("no bus at all") << false << false << false;
+        QTest::newRow("a bus without a notification service") << true << false << false;
+        // The desktop would start one on demand; this one fails to start, and that too stays quiet.
+        QTest::newRow("a service that fails to start") << true << true << true;
+    }
+    void withoutServiceNothingHappens() {
+        QFETCH(bool, busExists);
+        QFETCH(bool, activatable);
+        QFETCH(bool, available);
+        const QString folder = m_dir.filePath(QString(QTest::currentDataTag()).replace(' ', '-'));
+        const QString services = folder + "/services";
+        QVERIFY(writeFile(services + "/notifications.service",
+                          "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n"));
+        std::optional<PrivateBus> bus;
+        if (busExists) {
+            bus.emplace(folder, activatable ? services : QString());
+            QVERIFY(!bus->address().isEmpty());
+        }
+        const QString name = QTest::currentDataTag();
+        const QDBusConnection connection =
+            QDBusConnection::connectToBus(bus ? bus->address() : "unix:path=" + folder + "/no-bus", name);
+        QCOMPARE(connection.isConnected(), busExists);
+        const auto notifier = makeDBusDesktopNotifier(connection, {"Skerrin", "skerrin", "skerrin"});
+        QCOMPARE(notifier->isAvailable(), available);
+        notifier->notify(offline());
+        QTest::qWait(300); // any reply, error or not, has come back by now
+        QDBusConnection::disconnectFromBus(name);
+    }
+
+    void daemonSeesWhoSentIt() {
+        const QString dunst = QStandardPaths::findExecutable("dunst");
+        if (dunst.isEmpty())
+            QSKIP("dunst is not installed (script/bootstrap installs it)");
+        QVERIFY2(!QStandardPaths::findExecutable("Xvfb").isEmpty(), "Xvfb is missing");
+        const QString folder = m_dir.filePath("daemon");
+        PrivateBus bus(folder);
+        QVERIFY(!bus.address().isEmpty());
+
+        // The daemon finds the icon by its name, and runs the script only for this application's
+        // desktop entry and name: the script's record proves all three arrived.
+        const QString record = folder + "/shown", icons = folder + "/icons";
+        QVERIFY(writeFile(icons + "/" SKERRIN_APP_ID ".png", "\x89PNG\r\n\x1a\n"));
+        QVERIFY(writeScript(folder + "/record", "env | grep ^DUNST_ | sort >> '" + record.toUtf8() +
+                                                    "'\necho --- >> '" + record.toUtf8() + "'"));
+        QVERIFY(writeFile(folder + "/dunstrc",
+                          "[global]\nicon_path = " + icons.toUtf8() +
+                              "\n[skerrin]\nappname = Skerrin\ndesktop_entry = " SKERRIN_APP_ID
+                              "\nscript = " +
+                              folder.toUtf8() + "/record\n"));
+        QProcess display;
+        display.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
+        const auto stopDisplay = qScopeGuard([&] { stop(display); });
+        QVERIFY(display.waitForReadyRead(10000));
+        QProcess daemon;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", ':' + QString::fromUtf8(display.readLine()).trimmed());
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        daemon.setProcessEnvironment(environment);
+        daemon.setProcessChannelMode(QProcess::MergedChannels);
+        daemon.start(dunst, {"-config", folder + "/dunstrc"});
+        const auto stopDaemon = qScopeGuard([&] { stop(daemon); });
+
+        // The application's own notifier, on what it takes for the session bus.
+        const ScopedEnv sessionBus("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+        const auto notifier = makeDesktopNotifier();
+        QVERIFY2(QTest::qWaitFor([&] { return notifier->isAvailable(); }, 10000),
+                 daemon.readAll().constData());
+
+        notifier->notify(offline());
+        QVERIFY(QTest::qWaitFor([&] { return shown(record).size() == 1; }, 10000));
+        const auto first = shown(record).value(0);
+        QCOMPARE(first["APP_NAME"], "Skerrin");
+        QCOMPARE(first["DESKTOP_ENTRY"], SKERRIN_APP_ID);
+        QCOMPARE(first["ICON_PATH"], icons + "/" SKERRIN_APP_ID ".png");
+        QCOMPARE(first["SUMMARY"] + '|' + first["BODY"],
+                 "Desktop service went offline|Skerrin is starting it again.");
+
+        // A later one of the group takes its place; another group's stands beside it. This daemon reads
+        // no markup, so the body goes as it is.
+        QTest::qWait(300); // the first one's id has come back
+        notifier->notify({"service", "Desktop service recovered", "a < b & c"});
+        notifier->notify({"install", "Desktop runtime installed", "The desktop runtime is ready."});
+        QVERIFY(QTest::qWaitFor([&] { return shown(record).size() == 3; }, 10000));
+        const auto all = shown(record);
+        QCOMPARE(all[1]["SUMMARY"] + '|' + all[1]["BODY"], "Desktop service recovered|a < b & c");
+        QCOMPARE(all[1]["ID"], first["ID"]);
+        QVERIFY(all[2]["ID"] != first["ID"]);
+
+        // The daemon gone, nothing is there to show a notification, and sending one is quiet.
+        stop(daemon);
+        QVERIFY(QTest::qWaitFor([&] { return !notifier->isAvailable(); }, 10000));
+        notifier->notify(offline());
+        QTest::qWait(300);
+        QCOMPARE(shown(record).size(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDesktopNotifier)
+#include "tst_desktop_notifier.moc"
