@@ -24,7 +24,6 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -483,28 +482,6 @@ void endLimitedRuns() {
 
 int runsWithoutLimitInFlight() {
     return g_runsWithoutLimit.load();
-}
-
-std::optional<QString> resolveExecutable(const std::optional<QString>& preferred,
-                                         const QString& fallbackCommand) {
-    const QString candidate = trimmed(preferred.value_or(QString()));
-    if (!candidate.isEmpty()) {
-        const QByteArray path = QFile::encodeName(candidate);
-        struct stat info {};
-        if (::stat(path.constData(), &info) == 0 && !S_ISDIR(info.st_mode) &&
-            ::access(path.constData(), X_OK) == 0)
-            return candidate;
-    }
-
-    ProcessSpec which{QStringLiteral("/usr/bin/which"), {fallbackCommand}, std::nullopt, {}, false};
-    auto outcome = spawnAndWait(which);
-    const auto* finished = std::get_if<Finished>(&outcome);
-    if (!finished || finished->status != 0)
-        return std::nullopt;
-    const QString path = trimmed(decodeStrictUtf8(finished->out).value_or(QString()));
-    if (path.isEmpty())
-        return std::nullopt;
-    return path;
 }
 
 } // namespace skerrin
