@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "diagnostics/CodexLogin.h"
 
-#include "process/ProcessRunner.h"
+#include "core/ProgramLookup.h"
 
 namespace skerrin {
 

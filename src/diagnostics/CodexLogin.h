@@ -21,7 +21,7 @@ QString shellQuoted(const QString& value);
 QString codexLoginCommand(const QString& root, const QString& envFile, const QString& codex);
 
 // The login command for the runtime at `root`, with Codex found as the setup checks find it, or
-// the bare word codex. Blocks on the `which` lookup.
+// the bare word codex. Blocks on the lookup.
 QString codexLoginCommandFor(const QString& root, const std::optional<QString>& codexBinSetting);
 
 } // namespace skerrin

@@ -11,7 +11,8 @@
 
 namespace skerrin {
 
-// The preferred path when it names an executable, otherwise the `which` answer for the command.
+// The preferred path when it names an executable, otherwise the command found on the search path
+// (resolveExecutable).
 using ExecutableResolver = std::function<std::optional<QString>(const std::optional<QString>& preferred,
                                                                 const QString& fallbackCommand)>;
 

@@ -27,7 +27,7 @@ QString keptOpenScript(const QString& command);
 
 // Linux: a terminal emulator and the arguments that come before `/bin/bash -lc SCRIPT`.
 struct TerminalCandidate {
-    QString program; // a name looked up in PATH, or a path
+    QString program; // a name looked up in PATH (findProgram), or a path
     QStringList leadingArguments;
 
     bool operator==(const TerminalCandidate&) const = default;

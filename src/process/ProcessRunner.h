@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+// kFixedSearchPath and resolveExecutable, which the runner's callers use with it.
+#include "core/ProgramLookup.h"
 #include "core/Result.h"
 #include "process/Cancellation.h"
 
@@ -14,10 +16,6 @@
 #include <optional>
 
 namespace skerrin {
-
-// What any run gets as PATH when its environment has none (and what runtime scripts always get).
-inline const QString kFixedSearchPath =
-    QStringLiteral("/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin");
 
 // Variables added to the application's own environment for one run; a given value replaces an
 // inherited one of the same name.
@@ -75,10 +73,5 @@ void endLimitedRuns();
 // How many runs without a limit are under way: an interrupted application lets them finish, so
 // that a start script is not cut off half-way.
 int runsWithoutLimitInFlight();
-
-// The preferred path when it names an executable file, otherwise what `which fallbackCommand` prints.
-// Blocks; any failure gives nothing.
-std::optional<QString> resolveExecutable(const std::optional<QString>& preferred,
-                                         const QString& fallbackCommand);
 
 } // namespace skerrin

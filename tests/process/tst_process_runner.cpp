@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QThreadPool>
 
+#include <chrono>
 #include <csignal>
 
 using namespace skerrin;
@@ -123,6 +124,87 @@ private slots:
         const pid_t daemon = textOf(result).section(u'\n', 0, 0).toInt();
         QVERIFY2(daemon > 0, qPrintable(textOf(result)));
         QCOMPARE(::kill(daemon, SIGKILL), 0); // it was still there holding the pipes, or nothing was proven
+    }
+    void endings_data() {
+        QTest::addColumn<QString>("body");   // $0 is a file for the pid of what it leaves behind
+        QTest::addColumn<int>("limit");      // milliseconds; 0: none
+        QTest::addColumn<QString>("cancel"); // "", "before" it starts, or "once" the pid is written
+        QTest::addColumn<QString>("message");
+        const QString cancelled = kCancelledText;
+        QTest::newRow("at the limit") << "sleep 30" << 200 << ""
+                                      << "limit reached";
+        QTest::newRow("cancelled before it starts") << R"(echo $$ > "$0")" << 0 << "before" << cancelled;
+        // The child ends on SIGTERM; what it left, deaf to SIGTERM, is ended with it.
+        QTest::newRow("cancelled, the rest of the group ended")
+            << R"((trap '' TERM; echo $BASHPID > "$0"; exec sleep 30) & wait)" << 0 << "once" << cancelled;
+        QTest::newRow("cancelled, SIGKILL after the grace")
+            << R"(trap '' TERM; sleep 30 & echo $! > "$0"; wait)" << 0 << "once" << cancelled;
+    }
+    void endings() {
+        QFETCH(QString, body);
+        QFETCH(int, limit);
+        QFETCH(QString, cancel);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath("pid");
+        const auto leftover = [&] { return readFile(pidFile).trimmed().toLongLong(); };
+        auto cleanup = qScopeGuard([&] {
+            if (QTest::currentTestFailed() && leftover() > 0)
+                ::kill(pid_t(leftover()), SIGKILL);
+        });
+        ProcessSpec spec{"/bin/bash", {"-c", body, pidFile}};
+        if (limit > 0)
+            spec.limit = TimeLimit{std::chrono::milliseconds(limit), "limit reached"};
+        const CancelHandle handle;
+        if (!cancel.isEmpty())
+            spec.cancel = handle;
+        if (cancel == "before")
+            handle.cancel();
+        const PendingRun run = start(runProcess(spec));
+        if (cancel == "once") {
+            QVERIFY(QTest::qWaitFor([&] { return leftover() > 0; }, 5000));
+            handle.cancel();
+        }
+        QVERIFY(QTest::qWaitFor([&] { return run->has_value(); }, 10'000));
+        QCOMPARE(textOf(**run), "failed: " + message);
+        if (cancel == "before")
+            QVERIFY(!QFile::exists(pidFile));
+        if (cancel == "once")
+            QVERIFY(processEnds(leftover()));
+    }
+    // Last: once the application is interrupted, every run with a limit is ended as it starts.
+    void interruptionEndsOnlyLimitedRuns() {
+        const int unlimitedBefore = runsWithoutLimitInFlight();
+        const QString release = m_dir.filePath("release-unlimited"), pidFile = m_dir.filePath("limited-pid");
+        const PendingRun unlimited = start(runProcess(
+            {"/bin/bash", {"-c", R"(until [ -e "$0" ]; do sleep .05; done; echo done)", release}}));
+        auto cleanup = qScopeGuard([&] {
+            writeFile(release, {});
+            (void)QTest::qWaitFor([&] { return unlimited->has_value(); });
+        });
+        const auto limited = [&](const QString& body) {
+            ProcessSpec spec{"/bin/bash", {"-c", body, pidFile}};
+            spec.limit = TimeLimit{std::chrono::minutes(1), "limit reached"};
+            return start(runProcess(spec));
+        };
+        const PendingRun running = limited(R"(sleep 30 & echo $! > "$0"; wait)");
+        QVERIFY(QTest::qWaitFor([&] { return !readFile(pidFile).isEmpty(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return runsWithoutLimitInFlight() == unlimitedBefore + 1; }, 5000));
+
+        endLimitedRuns();
+        const QString interrupted = "failed: Stopped because Skerrin was interrupted.";
+        QVERIFY(QTest::qWaitFor([&] { return running->has_value(); }, 10'000));
+        QCOMPARE(textOf(**running), interrupted);
+        QVERIFY(processEnds(readFile(pidFile).trimmed().toLongLong()));
+        const PendingRun later = limited("sleep 30");
+        QVERIFY(QTest::qWaitFor([&] { return later->has_value(); }, 10'000));
+        QCOMPARE(textOf(**later), interrupted);
+
+        QVERIFY(!unlimited->has_value());
+        writeFile(release, {});
+        QVERIFY(QTest::qWaitFor([&] { return unlimited->has_value(); }, 10'000));
+        QCOMPARE(textOf(**unlimited), "done\n");
+        QCOMPARE(runsWithoutLimitInFlight(), unlimitedBefore);
     }
 };
 

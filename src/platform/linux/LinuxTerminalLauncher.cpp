@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "platform/TerminalLauncher.h"
 
+#include "core/ProgramLookup.h"
+
 #include <QProcess>
-#include <QStandardPaths>
 
 namespace skerrin {
 namespace {
@@ -12,11 +13,11 @@ namespace {
 std::optional<Error> openInLinuxTerminal(const QString& command) {
     const QString script = keptOpenScript(command);
     for (const TerminalCandidate& candidate : terminalCandidates(qEnvironmentVariable("TERMINAL"))) {
-        const QString program = QStandardPaths::findExecutable(candidate.program);
-        if (program.isEmpty())
+        const std::optional<QString> program = findProgram(candidate.program);
+        if (!program)
             continue;
         QProcess terminal;
-        terminal.setProgram(program);
+        terminal.setProgram(*program);
         terminal.setArguments(candidate.leadingArguments +
                               QStringList{QStringLiteral("/bin/bash"), QStringLiteral("-lc"), script});
         // Its chatter would mix with Skerrin's own output on the command line.
