@@ -47,7 +47,7 @@ QCoro::Task<> Diagnostics::refreshSetupChecks(bool force) {
                                   m_settings.string(SettingsKey::codexBin),
                                   m_settings.string(SettingsKey::codexHome)};
     const bool interactive = m_hasLoadedDeepSetupChecks;
-    // `which` and the Codex login probe can take seconds: build the rows off the GUI thread.
+    // The Codex login probe can take seconds: build the rows off the GUI thread.
     QFuture<QList<SetupCheck>> building = runOffGuiThread(
         [inputs, interactive] { return buildSetupChecks(inputs, interactive, &resolveExecutable); });
     co_await building;

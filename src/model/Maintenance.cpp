@@ -75,7 +75,7 @@ QCoro::Task<> Maintenance::openCodexLoginInTerminal() {
     action.operation = [root = m_parts.location.effectiveRoot(),
                         codexBin = m_parts.settings.string(SettingsKey::codexBin),
                         launch = m_services.openInTerminal](CancelHandle) -> QCoro::Task<Result<QString>> {
-        // `which` and starting the terminal (osascript on macOS) may take a while: not on the GUI thread.
+        // Starting the terminal (osascript on macOS) may take a while: not on the GUI thread.
         QFuture<std::optional<Error>> opening = runOffGuiThread([root, codexBin, launch] {
             const QString command = codexLoginCommandFor(root, codexBin);
             return launch ? launch(command)
