@@ -48,7 +48,7 @@ const CommandSpec kCommands[] = {
     {"use-folder", CommandArgument::path, "use PATH as the runtime folder, then refresh", useFolder},
     {"language", CommandArgument::language, "switch the display language", language, false},
     {"refresh", CommandArgument::none, "refresh status, checks, pairing and platform status",
-     [](Model& m, QString) { return m.refresher().runFullRefresh(); }},
+     [](Model& m, QString) { return m.refresher().refreshAtUserRequest(); }},
     {"start", CommandArgument::none, "start the desktop service",
      [](Model& m, QString) { return m.service().startConnector(); }, true, true},
     {"stop", CommandArgument::none, "stop the desktop service",

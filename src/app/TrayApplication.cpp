@@ -9,6 +9,7 @@
 #include "model/LanguageChoice.h"
 #include "model/Maintenance.h"
 #include "model/Refresher.h"
+#include "model/ServiceWatcher.h"
 #include "panel/ConnectorMenuBarView.h"
 #include "panel/PanelPlacement.h"
 #include "panel/PanelWindow.h"
@@ -178,7 +179,7 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
     PlatformServices services = makePlatformServices();
     services.chooseFolder = makeFolderChooser();
     ConnectorMenuBarModel model(std::move(services));
-    model.refresher().setReadsServiceStatus(true);
+    model.watcher().setMode(ServiceWatcher::Mode::tray);
     TrayApplication tray(model, windowed);
     trayForSignals = &tray;
     tray.panel().winId(); // the first window: its class is fixed from here on

@@ -12,6 +12,7 @@
 #include "model/PrimaryAction.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "model/ServiceWatcher.h"
 
 namespace skerrin {
 
@@ -32,15 +33,20 @@ ConnectorMenuBarModel::ConnectorMenuBarModel(PlatformServices services, ModelOpt
         std::make_unique<Maintenance>(Maintenance::Parts{*m_actions, *m_location, *m_service, *m_pairing,
                                                          *m_diagnostics, *m_language, *m_settings},
                                       m_services);
-    m_refresher = std::make_unique<Refresher>(*m_location, *m_service, *m_diagnostics, *m_pairing,
-                                              options.refreshPeriod);
+    m_watcher = std::make_unique<ServiceWatcher>(ServiceWatcher::Parts{*m_actions, *m_service, *m_installer,
+                                                                       *m_pairing, *m_settings, *m_language,
+                                                                       m_services.notifier.get()});
+    // The loop looks at the service at least as often as watching asks for.
+    m_refresher = std::make_unique<Refresher>(
+        *m_location, *m_service, *m_diagnostics, *m_pairing, *m_watcher,
+        std::min(options.refreshPeriod, m_watcher->policy().schedule().statusPeriod));
     m_primary = std::make_unique<PrimaryAction>(
         PrimaryAction::Parts{*m_location, *m_service, *m_pairing, *m_installer, *m_refresher, *m_language});
     m_actions->setFollowUpRefresh([this] { return m_refresher->runFullRefresh(); });
 
     for (Published* part : std::initializer_list<Published*>{
              m_language.get(), m_actions.get(), m_location.get(), m_installer.get(), m_service.get(),
-             m_pairing.get(), m_diagnostics.get(), m_maintenance.get()})
+             m_pairing.get(), m_diagnostics.get(), m_maintenance.get(), m_watcher.get()})
         connect(part, &Published::willChange, this, &ConnectorMenuBarModel::willChange);
     m_refresher->startLoop();
 }

@@ -22,6 +22,7 @@ class Pairing;
 class PrimaryAction;
 class Refresher;
 class RuntimeLocation;
+class ServiceWatcher;
 
 struct ModelOptions {
     // Period of the background refresh loop.
@@ -53,6 +54,7 @@ public:
     Maintenance& maintenance() const { return *m_maintenance; }
     Refresher& refresher() const { return *m_refresher; }
     PrimaryAction& primary() const { return *m_primary; }
+    ServiceWatcher& watcher() const { return *m_watcher; }
 
 signals:
     void willChange();
@@ -69,6 +71,7 @@ private:
     std::unique_ptr<Pairing> m_pairing;
     std::unique_ptr<Diagnostics> m_diagnostics;
     std::unique_ptr<Maintenance> m_maintenance;
+    std::unique_ptr<ServiceWatcher> m_watcher;
     std::unique_ptr<Refresher> m_refresher;
     std::unique_ptr<PrimaryAction> m_primary;
 };

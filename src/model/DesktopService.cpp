@@ -66,17 +66,21 @@ QCoro::Task<> DesktopService::refreshStatus(bool allowAutoRecovery) {
     co_await std::move(reading);
 
     if (allowAutoRecovery && !m_isRunning && !m_hasAttemptedAutoRecovery) {
-        m_hasAttemptedAutoRecovery = true;
-        m_actions.showMessage(
-            m_language.ui(QStringLiteral("Desktop service is offline. Attempting recovery..."),
-                          QStringLiteral("桌面服务离线，正在尝试恢复...")));
-        QCoro::Task<> recovery = startConnector(
-            m_language.ui(QStringLiteral("Desktop service recovered."), QStringLiteral("桌面服务已恢复。")),
-            m_language.ui(QStringLiteral("Desktop service recovery requested."),
-                          QStringLiteral("已请求恢复桌面服务。")),
-            true);
+        QCoro::Task<ActionOutcome> recovery = recover();
         co_await std::move(recovery);
     }
+}
+
+QCoro::Task<ActionOutcome> DesktopService::recover() {
+    m_hasAttemptedAutoRecovery = true;
+    m_actions.showMessage(m_language.ui(QStringLiteral("Desktop service is offline. Attempting recovery..."),
+                                        QStringLiteral("桌面服务离线，正在尝试恢复...")));
+    QCoro::Task<ActionOutcome> recovery = startConnector(
+        m_language.ui(QStringLiteral("Desktop service recovered."), QStringLiteral("桌面服务已恢复。")),
+        m_language.ui(QStringLiteral("Desktop service recovery requested."),
+                      QStringLiteral("已请求恢复桌面服务。")),
+        true);
+    co_return co_await std::move(recovery);
 }
 
 QCoro::Task<bool> DesktopService::refreshStatusQuietly() {
@@ -112,6 +116,9 @@ QCoro::Task<> DesktopService::readStatus(bool showBusy) {
     busy.reset();
     if (result.ok()) {
         const bool running = connectorIsRunning(result.value());
+        // Seen running again: a later drop gets its recovery too.
+        if (running)
+            m_hasAttemptedAutoRecovery = false;
         setStatusDiagnostics(trimmed(result.value()));
         setStatus(running,
                   running ? m_language.ui(QStringLiteral("Running"), QStringLiteral("运行中"))
@@ -135,32 +142,38 @@ QCoro::Task<ActionOutcome> DesktopService::runServiceScript(QString script, QStr
     co_return co_await std::move(running);
 }
 
-QCoro::Task<> DesktopService::startConnector(QString successMessage, QString fallbackMessage,
-                                             bool resetAutoRecoveryFlagOnFailure) {
+QCoro::Task<ActionOutcome> DesktopService::startConnector(QString successMessage, QString fallbackMessage,
+                                                          bool resetAutoRecoveryFlagOnFailure) {
     QCoro::Task<ActionOutcome> running =
         runServiceScript(RuntimeLayout::startScript, std::move(successMessage), std::move(fallbackMessage));
     const ActionOutcome outcome = co_await std::move(running);
     if (outcome.kind == ActionOutcome::Kind::failed && resetAutoRecoveryFlagOnFailure)
         m_hasAttemptedAutoRecovery = false;
+    co_return outcome;
 }
 
 QCoro::Task<> DesktopService::startConnector() {
-    co_await startConnector(
+    noteUserAction(UserAction::start);
+    QCoro::Task<ActionOutcome> starting = startConnector(
         m_language.ui(QStringLiteral("Desktop service started."), QStringLiteral("桌面服务已启动。")),
         m_language.ui(QStringLiteral("Desktop service start requested."),
                       QStringLiteral("已请求启动桌面服务。")),
         false);
+    co_await std::move(starting);
 }
 
 QCoro::Task<> DesktopService::ensureDesktopService() {
-    co_await startConnector(
+    noteUserAction(UserAction::keepOnline);
+    QCoro::Task<ActionOutcome> starting = startConnector(
         m_language.ui(QStringLiteral("Desktop service is online."), QStringLiteral("桌面服务已在线。")),
         m_language.ui(QStringLiteral("Desktop service keepalive requested."),
                       QStringLiteral("已请求恢复桌面服务。")),
         false);
+    co_await std::move(starting);
 }
 
 QCoro::Task<> DesktopService::stopConnector() {
+    noteUserAction(UserAction::stop);
     QCoro::Task<ActionOutcome> running = runServiceScript(
         RuntimeLayout::stopScript,
         m_language.ui(QStringLiteral("Desktop service stopped."), QStringLiteral("桌面服务已停止。")),

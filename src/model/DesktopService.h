@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "model/KeepOnlineWatch.h"
 #include "model/Published.h"
 
 #include <QCoroTask>
@@ -44,12 +45,21 @@ public:
     QCoro::Task<> stopConnector();
     QCoro::Task<> ensureDesktopService();
 
+    // The one automatic recovery: the start action with the recovery texts, and a failure lets the
+    // next recovery try again.
+    QCoro::Task<ActionOutcome> recover();
+    // What the user asked of the service, for whoever keeps it online; the controls say it
+    // themselves, the primary button and the refresh control through this.
+    void noteUserAction(UserAction action) { emit userActed(action); }
+
     // After an uninstall: nothing runs and nothing is configured.
     void showRuntimeRemoved();
 
 signals:
     // A status refresh has ended, with the fields it stored.
     void statusRead();
+    // Emitted before the action runs.
+    void userActed(UserAction action);
 
 private:
     friend class ModelSeed;
@@ -57,8 +67,8 @@ private:
     // Runs the status script and stores what it says; one at a time.
     QCoro::Task<> readStatus(bool showBusy);
 
-    QCoro::Task<> startConnector(QString successMessage, QString fallbackMessage,
-                                 bool resetAutoRecoveryFlagOnFailure);
+    QCoro::Task<ActionOutcome> startConnector(QString successMessage, QString fallbackMessage,
+                                              bool resetAutoRecoveryFlagOnFailure);
     QCoro::Task<ActionOutcome> runServiceScript(QString script, QString successMessage,
                                                 QString fallbackMessage);
     void setStatus(bool running, QString summary, QString detail);

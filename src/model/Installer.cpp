@@ -45,8 +45,12 @@ QCoro::Task<> Installer::installStandardRuntime() {
         action.cancellable = true;
         action.operation = [this](CancelHandle cancel) { return install(std::move(cancel)); };
     }
+    const bool downloads = action.cancellable;
     QCoro::Task<ActionOutcome> running = m_actions.run(std::move(action));
-    co_await std::move(running);
+    const ActionOutcome outcome = co_await std::move(running);
+    if (downloads &&
+        (outcome.kind == ActionOutcome::Kind::succeeded || outcome.kind == ActionOutcome::Kind::failed))
+        emit finished(outcome.ok(), outcome.message);
 }
 
 QCoro::Task<Result<QString>> Installer::install(CancelHandle cancel) {

@@ -37,6 +37,8 @@ public:
 signals:
     // A fresh runtime is in place (not when one was there already).
     void installed();
+    // A download and unpacking the user started has ended, well or not; not when cancelled.
+    void finished(bool succeeded, const QString& reason);
 
 private:
     friend class ModelSeed;

@@ -20,13 +20,12 @@ public:
 
     std::optional<QString> string(const QString& key) const { return m_store.string(key); }
     std::optional<QByteArray> data(const QString& key) const { return m_store.data(key); }
-    bool flag(const QString& key) const { return string(key) == QLatin1String("true"); }
     void setString(const QString& key, const QString& value) { report(m_store.setString(key, value)); }
     void setData(const QString& key, const QByteArray& value) { report(m_store.setData(key, value)); }
-    void setFlag(const QString& key, bool value) {
-        setString(key, value ? QStringLiteral("true") : QStringLiteral("false"));
-    }
     void remove(const QString& key) { report(m_store.remove(key)); }
+    // For writes made by helpers that take the store itself; their failures are told the same way.
+    SettingsStore& store() { return m_store; }
+    void report(std::optional<Error> failure);
 
     // Why the last write failed, if one did; and where the settings live.
     const std::optional<QString>& saveFailure() const { return m_saveFailure; }
@@ -36,8 +35,6 @@ signals:
     void writeFailed(const QString& description);
 
 private:
-    void report(std::optional<Error> failure);
-
     SettingsStore& m_store;
     std::optional<QString> m_saveFailure;
 };

@@ -35,6 +35,12 @@ QString PrimaryAction::primaryActionSubtitle() const {
 
 // A pending code is paired again as well: the button's text does not look at it.
 QCoro::Task<> PrimaryAction::performPrimaryAction() {
+    // Whatever it does, it is the user's word: a back-off of keeping online ends (keep online says so
+    // itself).
+    const bool keepsOnline = m_parts.location.validRoot() && m_parts.location.isPairingConfigured() &&
+                             !m_parts.pairing.pairingSession() && !m_parts.service.isRunning();
+    if (!keepsOnline)
+        m_parts.service.noteUserAction(UserAction::refresh);
     if (!m_parts.location.validRoot()) {
         co_await m_parts.installer.installStandardRuntime();
     } else if (!m_parts.location.isPairingConfigured() || m_parts.pairing.pairingSession()) {

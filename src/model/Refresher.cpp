@@ -6,15 +6,17 @@
 #include "model/Pairing.h"
 #include "model/RefreshLoop.h"
 #include "model/RuntimeLocation.h"
+#include "model/ServiceWatcher.h"
 
 #include <QPointer>
 
 namespace skerrin {
 
 Refresher::Refresher(RuntimeLocation& location, DesktopService& service, Diagnostics& diagnostics,
-                     Pairing& pairing, std::chrono::milliseconds period, QObject* parent)
+                     Pairing& pairing, ServiceWatcher& watcher, std::chrono::milliseconds period,
+                     QObject* parent)
     : QObject(parent), m_location(location), m_service(service), m_diagnostics(diagnostics),
-      m_pairing(pairing), m_period(period), m_loop(std::make_unique<RefreshLoop>()) {}
+      m_pairing(pairing), m_watcher(watcher), m_period(period), m_loop(std::make_unique<RefreshLoop>()) {}
 
 Refresher::~Refresher() {
     m_loop->cancel();
@@ -64,11 +66,20 @@ QCoro::Task<> Refresher::runRefreshLoop() {
     loop.markEnded();
 }
 
+bool Refresher::readsServiceStatus() const {
+    return m_watcher.mode() != ServiceWatcher::Mode::off;
+}
+
 QCoro::Task<> Refresher::lookAtService() {
-    if (!m_readsServiceStatus)
+    if (!readsServiceStatus())
         co_return;
-    QCoro::Task<bool> look = m_service.refreshStatusQuietly();
+    QCoro::Task<> look = m_watcher.look();
     co_await std::move(look);
+}
+
+QCoro::Task<> Refresher::refreshAtUserRequest() {
+    m_service.noteUserAction(UserAction::refresh);
+    co_await runFullRefresh();
 }
 
 QCoro::Task<> Refresher::cancelRefreshLoop() {

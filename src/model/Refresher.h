@@ -15,6 +15,7 @@ class Diagnostics;
 class Pairing;
 class RefreshLoop;
 class RuntimeLocation;
+class ServiceWatcher;
 
 // The full refresh sequence, and the background loop that keeps the platform status and the
 // pairing session current.
@@ -23,18 +24,20 @@ class Refresher : public QObject {
 
 public:
     Refresher(RuntimeLocation& location, DesktopService& service, Diagnostics& diagnostics, Pairing& pairing,
-              std::chrono::milliseconds period, QObject* parent = nullptr);
+              ServiceWatcher& watcher, std::chrono::milliseconds period, QObject* parent = nullptr);
     ~Refresher() override;
 
     // Status, setup checks, connectivity, pairing session, platform status; each awaited in turn.
     QCoro::Task<> runFullRefresh();
+    // The same, asked for by the user (the refresh control, the primary button).
+    QCoro::Task<> refreshAtUserRequest();
 
     // The loop starts once the event loop runs, so construction runs no request.
     void startLoop();
-    // The tray's loop also reads the desktop service's status, at once and on every pass, so the icon
-    // follows a service started, stopped or dead outside Skerrin. The command line's does not.
-    void setReadsServiceStatus(bool reads) { m_readsServiceStatus = reads; }
-    bool readsServiceStatus() const { return m_readsServiceStatus; }
+    // With a watcher at work (the tray, `skerrin watch`) the loop also reads the desktop service's
+    // status, at once and on every pass, so the icon follows a service started, stopped or dead
+    // outside Skerrin. A plain command's loop does not.
+    bool readsServiceStatus() const;
     // Ends the loop and waits for it; a loop that is asleep ends without another refresh.
     QCoro::Task<> cancelRefreshLoop();
     bool hasFinishedFirstRefreshPass() const { return m_firstPassDone; }
@@ -51,10 +54,10 @@ private:
     DesktopService& m_service;
     Diagnostics& m_diagnostics;
     Pairing& m_pairing;
+    ServiceWatcher& m_watcher;
     std::chrono::milliseconds m_period;
     std::unique_ptr<RefreshLoop> m_loop;
     bool m_firstPassDone = false;
-    bool m_readsServiceStatus = false;
 };
 
 } // namespace skerrin

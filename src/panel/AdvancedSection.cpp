@@ -107,7 +107,7 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
     startOnClick(m_codexLogin,
                  [](ConnectorMenuBarModel& m) { return m.maintenance().openCodexLoginInTerminal(); });
     startOnClick(m_rerunPairing, [](ConnectorMenuBarModel& m) { return m.pairing().startPairing(); });
-    startOnClick(m_refresh, [](ConnectorMenuBarModel& m) { return m.refresher().runFullRefresh(); });
+    startOnClick(m_refresh, [](ConnectorMenuBarModel& m) { return m.refresher().refreshAtUserRequest(); });
     startOnClick(m_startService, [](ConnectorMenuBarModel& m) { return m.service().startConnector(); });
     startOnClick(m_stopService, [](ConnectorMenuBarModel& m) { return m.service().stopConnector(); });
     connect(m_chooseFolder, &QPushButton::clicked, this, &AdvancedSection::chooseFolderRequested);

@@ -277,7 +277,7 @@ private slots:
         m_runtime->setScript(RuntimeLayout::doctorScript, "sleep 30\n");
         QVERIFY(writeFile(state, "connector pid: 7\n"));
         auto model = runtimeModel(150ms);
-        model->refresher().setReadsServiceStatus(true);
+        model->watcher().setMode(ServiceWatcher::Mode::tray);
         bool everBusy = false; // a look the user did not ask for never shows as busy
         QObject::connect(&model->actions(), &Published::willChange,
                          [&] { everBusy |= model->actions().isBusy(); });

@@ -13,6 +13,7 @@
 #include "model/PrimaryAction.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "model/ServiceWatcher.h"
 
 #include <QCoroTask>
 
