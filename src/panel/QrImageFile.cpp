@@ -16,11 +16,19 @@ QImage decodeQrImage(const QByteArray& bytes) {
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    // The announced size is not always the decoded one (a GIF's screen can be larger than the
+    // frame it announces), so no reader may allocate more than the largest image allowed needs
+    // at 32 bits a pixel, and the decoded image is measured again.
+    reader.setAllocationLimit(int(qint64(QrImageCache::kMaxSide) * QrImageCache::kMaxSide * 4 / kMiB));
+    const auto withinBounds = [](QSize size) {
+        return size.width() <= QrImageCache::kMaxSide && size.height() <= QrImageCache::kMaxSide;
+    };
     const QSize size = reader.size();
     // A format that does not tell its size before decoding is refused too.
-    if (!size.isValid() || size.width() > QrImageCache::kMaxSide || size.height() > QrImageCache::kMaxSide)
+    if (!size.isValid() || !withinBounds(size))
         return {};
-    return reader.read();
+    QImage image = reader.read();
+    return withinBounds(image.size()) ? image : QImage();
 }
 
 const QImage& QrImageCache::image(const QString& path) {
