@@ -4,6 +4,7 @@
 #include "core/BoundedFile.h"
 #include "core/Paths.h"
 #include "core/Text.h"
+#include "diagnostics/CodexConfig.h"
 #include "process/ProcessRunner.h"
 
 #include <QFileInfo>
@@ -68,34 +69,10 @@ ProbeResult codexLoginStatus(const QString& codexBin) {
 ProbeResult codexProxyStatus(const QString& codexHome) {
     const QString path = codexHome + QStringLiteral("/config.toml");
     const std::optional<QByteArray> bytes = readRegularFile(path, kMaxConfigSize);
-    const std::optional<QString> text = bytes ? decodeStrictUtf8(*bytes) : std::nullopt;
-    if (!text)
+    const std::optional<CodexProxyEnv> proxies = bytes ? readCodexProxyEnv(*bytes) : std::nullopt;
+    if (!proxies)
         return {false, QStringLiteral("Missing ") + path};
-
-    bool inEnv = false;
-    QString httpProxy;
-    QString httpsProxy;
-    for (const QString& rawLine : splitLines(*text)) {
-        const QString line = trimmed(rawLine);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            inEnv = line == QLatin1String("[env]");
-            continue;
-        }
-        if (!inEnv)
-            continue;
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals < 0)
-            continue;
-        const QString key = trimmed(line.left(equals));
-        const QString value = unquoted(trimmed(line.mid(equals + 1)), false);
-        if (key == QLatin1String("HTTP_PROXY"))
-            httpProxy = value;
-        else if (key == QLatin1String("HTTPS_PROXY"))
-            httpsProxy = value;
-    }
-    if (!httpProxy.isEmpty() && !httpsProxy.isEmpty())
+    if (!proxies->httpProxy.isEmpty() && !proxies->httpsProxy.isEmpty())
         return {true, QStringLiteral("HTTP_PROXY + HTTPS_PROXY configured in config.toml")};
     return {false, QStringLiteral("HTTP_PROXY or HTTPS_PROXY missing in config.toml")};
 }

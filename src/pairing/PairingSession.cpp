@@ -39,30 +39,31 @@ std::optional<QDateTime> parseInternetDateTime(const QString& text) {
     return QDateTime(date, time, Qt::OffsetFromUTC, offsetSeconds).toUTC();
 }
 
-std::optional<PairingSessionState> readPairingSession(const QString& runtimeRoot, const QDateTime& now) {
-    const std::optional<QByteArray> bytes =
-        readRegularFile(runtimePath(runtimeRoot, RuntimeLayout::pairingSessionFile), kMaxSessionFileSize);
-    if (!bytes)
-        return std::nullopt;
-    const QJsonDocument document = QJsonDocument::fromJson(*bytes);
+std::optional<PairingSessionFile> decodePairingSession(const QByteArray& bytes) {
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
     if (!document.isObject())
         return std::nullopt;
     const QJsonObject object = document.object();
 
     const QJsonValue codeValue = object.value(QStringLiteral("setup_code"));
     const QString code = codeValue.isString() ? trimmed(codeValue.toString()) : QString();
-    const QJsonValue expiryValue = object.value(QStringLiteral("expires_at"));
-    const std::optional<QDateTime> expiry =
-        expiryValue.isString() ? parseInternetDateTime(trimmed(expiryValue.toString())) : std::nullopt;
-
-    if (expiry && *expiry < now)
-        return std::nullopt;
     if (code.isEmpty())
+        return std::nullopt;
+    const QJsonValue expiryValue = object.value(QStringLiteral("expires_at"));
+    return PairingSessionFile{
+        code, expiryValue.isString() ? parseInternetDateTime(trimmed(expiryValue.toString())) : std::nullopt};
+}
+
+std::optional<PairingSessionState> readPairingSession(const QString& runtimeRoot, const QDateTime& now) {
+    const std::optional<QByteArray> bytes =
+        readRegularFile(runtimePath(runtimeRoot, RuntimeLayout::pairingSessionFile), kMaxSessionFileSize);
+    const std::optional<PairingSessionFile> session = bytes ? decodePairingSession(*bytes) : std::nullopt;
+    if (!session || (session->expiresAt && *session->expiresAt < now))
         return std::nullopt;
     const QString qrPath = runtimePath(runtimeRoot, RuntimeLayout::pairingQrImage);
     if (!QFileInfo::exists(qrPath))
         return std::nullopt;
-    return PairingSessionState{code, expiry, qrPath};
+    return PairingSessionState{session->setupCode, session->expiresAt, qrPath};
 }
 
 } // namespace skerrin

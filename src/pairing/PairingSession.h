@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -14,6 +15,14 @@ struct PairingSessionState {
     std::optional<QDateTime> expiresAt;
     QString qrPath;
 };
+
+// What a session file's content says: a trimmed, non-empty setup code and its expiry, when the
+// content is a JSON object holding one; an expiry that is not an internet date-time is unknown.
+struct PairingSessionFile {
+    QString setupCode;
+    std::optional<QDateTime> expiresAt;
+};
+std::optional<PairingSessionFile> decodePairingSession(const QByteArray& bytes);
 
 // The internet date-time form only: 2026-01-31T12:00:00Z or ...+08:00, no fractional seconds.
 std::optional<QDateTime> parseInternetDateTime(const QString& text);

@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "panel/QrImage.h"
 
-#include "core/BoundedFile.h"
 #include "panel/PanelStyle.h"
 
-#include <QBuffer>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -16,32 +12,7 @@ namespace {
 
 constexpr int kSide = 140;
 
-QImage readBounded(const QString& path) {
-    const std::optional<QByteArray> bytes = readRegularFile(path, QrImageCache::kMaxFileBytes);
-    if (!bytes || bytes->isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(*bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    // A format that does not tell its size before decoding is refused too.
-    if (!size.isValid() || size.width() > QrImageCache::kMaxSide || size.height() > QrImageCache::kMaxSide)
-        return {};
-    return reader.read();
-}
-
 } // namespace
-
-const QImage& QrImageCache::image(const QString& path) {
-    const QFileInfo info(path);
-    Key key{path, info.exists() ? info.lastModified() : QDateTime(), info.exists() ? info.size() : -1};
-    if (m_key != key) {
-        m_image = key.size > 0 && key.size <= kMaxFileBytes ? readBounded(path) : QImage();
-        m_key = std::move(key);
-    }
-    return m_image;
-}
 
 QrImage::QrImage(QWidget* parent) : QWidget(parent) {
     setFixedSize(kSide, kSide);

@@ -15,7 +15,11 @@ constexpr qint64 kMaxEnvFileSize = kMiB;
 
 EnvValues parseEnvFile(const QString& path) {
     const std::optional<QByteArray> bytes = readRegularFile(path, kMaxEnvFileSize);
-    const std::optional<QString> text = bytes ? decodeStrictUtf8(*bytes) : std::nullopt;
+    return bytes ? parseEnvText(*bytes) : EnvValues();
+}
+
+EnvValues parseEnvText(QByteArrayView bytes) {
+    const std::optional<QString> text = decodeStrictUtf8(bytes);
     if (!text)
         return {};
 

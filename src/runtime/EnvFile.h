@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 
@@ -11,6 +12,10 @@ using EnvValues = QHash<QString, QString>;
 // The one reader of a runtime's config/.env. Missing, unreadable, special, non-UTF-8 or over 1 MiB
 // files give no keys.
 EnvValues parseEnvFile(const QString& path);
+
+// The same rules on a file's content: KEY=value lines, # comments, one pair of quotes dropped;
+// content that is not strict UTF-8 gives no keys.
+EnvValues parseEnvText(QByteArrayView bytes);
 
 // <root>/config/.env
 QString envFilePath(const QString& runtimeRoot);

@@ -3,6 +3,7 @@
 
 #include "core/Result.h"
 #include "process/ProcessRunner.h"
+#include "runtime/RuntimeManifest.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -13,15 +14,6 @@
 #include <utility>
 
 namespace skerrin {
-
-struct RuntimeManifest {
-    QString tarballUrl;
-    std::optional<QString> sha256; // absent when the member is missing or null
-};
-
-// tarball_url a required string, sha256_tar_gz an optional string; any other member ignored.
-// Fails with the decoder's own wording, whatever the body is (an HTML error page included).
-Result<RuntimeManifest> decodeRuntimeManifest(const QByteArray& body);
 
 // "brevant-runtime-" + an upper-case UUID + ".tar.gz" in the system's temporary folder.
 QString temporaryArchivePath();

@@ -39,6 +39,18 @@ QByteArray pngHeader(quint32 width, quint32 height) {
            "IDAT";
 }
 
+// One 1 × 1 frame on a screen of this size: Qt's reader announces the frame's width, then decodes
+// the whole screen.
+QByteArray gifWithScreen(quint16 width, quint16 height) {
+    const auto le = [](quint16 value) {
+        QByteArray bytes(2, 0);
+        qToLittleEndian(value, bytes.data());
+        return bytes;
+    };
+    return "GIF89a" + le(width) + le(height) + QByteArrayLiteral("\x80\0\0\xff\xff\xff\0\0\0,") + le(0) +
+           le(0) + le(1) + le(1) + QByteArrayLiteral("\0\x02\x02\x44\x01\0;");
+}
+
 QByteArray realPng() {
     QImage image(21, 21, QImage::Format_RGB32);
     image.fill(Qt::black);
@@ -180,6 +192,8 @@ private slots:
         QTest::newRow("empty file") << QByteArray("") << false;
         QTest::newRow("not an image") << QByteArray("<html>") << false;
         QTest::newRow("20000 x 20000") << pngHeader(20000, 20000) << false;
+        QTest::newRow("GIF") << gifWithScreen(1, 1) << true;
+        QTest::newRow("GIF whose screen outgrows its frame") << gifWithScreen(5000, 200) << false;
     }
     void pairingGroup() {
         QFETCH(QByteArray, png);

@@ -2,6 +2,7 @@
 #include "platform/LoginItemService.h"
 
 #include "core/BoundedFile.h"
+#include "platform/linux/XdgAutostartEntry.h"
 
 #include "SkerrinDesktopEntry.h"
 
@@ -33,16 +34,8 @@ public:
 
     LoginItemStatus status() const override {
         const std::optional<QByteArray> content = readRegularFile(entryPath(), 64 * 1024);
-        if (!content)
-            return LoginItemStatus::notRegistered;
-        const QString text = QString::fromUtf8(*content);
-        for (const QString& line : text.split(QLatin1Char('\n'))) {
-            const QString entry = line.trimmed();
-            if (entry.compare(QLatin1String("Hidden=true"), Qt::CaseInsensitive) == 0 ||
-                entry.compare(QLatin1String("X-GNOME-Autostart-enabled=false"), Qt::CaseInsensitive) == 0)
-                return LoginItemStatus::notRegistered;
-        }
-        return LoginItemStatus::enabled;
+        return content && autostartEntryEnabled(*content) ? LoginItemStatus::enabled
+                                                          : LoginItemStatus::notRegistered;
     }
 
     std::optional<Error> registerItem() override {
