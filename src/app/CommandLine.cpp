@@ -117,6 +117,7 @@ public:
         }
         m_interruption = number;
         endLimitedRuns();
+        m_model.refresher().stopLoop(); // a watcher in the foreground ends here
         if (m_model.actions().canCancelCurrentAction())
             m_model.actions().cancelCurrentAction();
         else
@@ -131,7 +132,10 @@ public:
             co_await std::move(operation);
         }
         co_await m_model.refresher().cancelRefreshLoop();
-        const int status = printState(m_model, m_command);
+        // A watcher in the foreground has said everything in its lines.
+        const bool watched =
+            m_command.spec->argument == CommandArgument::optionalOnOff && m_command.argument.isEmpty();
+        const int status = watched ? 0 : printState(m_model, m_command);
         // After an uninstall the application ends when the model asks, half a second later.
         if (m_model.maintenance().isQuitScheduled())
             co_await qCoro(&m_model.maintenance(), &Maintenance::quitRequested);
@@ -162,7 +166,10 @@ std::optional<Command> parseCommand(const QStringList& arguments) {
         if (name != QLatin1String(spec.name))
             continue;
         command.spec = &spec;
-        if (positional.size() != (spec.argument == CommandArgument::none ? 0 : 1))
+        const qsizetype fewest =
+            spec.argument == CommandArgument::none || spec.argument == CommandArgument::optionalOnOff ? 0 : 1;
+        const qsizetype most = spec.argument == CommandArgument::none ? 0 : 1;
+        if (positional.size() < fewest || positional.size() > most)
             return std::nullopt;
         command.argument = positional.value(0);
         switch (spec.argument) {
@@ -179,6 +186,9 @@ std::optional<Command> parseCommand(const QStringList& arguments) {
                 return std::nullopt;
             break;
         case CommandArgument::onOff:
+        case CommandArgument::optionalOnOff:
+            if (positional.isEmpty())
+                break;
             if (command.argument != QLatin1String("on") && command.argument != QLatin1String("off"))
                 return std::nullopt;
             break;
@@ -211,6 +221,9 @@ QString usageText() {
             break;
         case CommandArgument::onOff:
             head += QStringLiteral(" on|off");
+            break;
+        case CommandArgument::optionalOnOff:
+            head += QStringLiteral(" [on|off]");
             break;
         }
         text += QStringLiteral("  ") + head.leftJustified(20) +

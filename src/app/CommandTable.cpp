@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandTable.h"
 
+#include "model/ActionRunner.h"
 #include "model/ConnectorMenuBarModel.h"
 #include "model/DesktopService.h"
 #include "model/Diagnostics.h"
@@ -11,6 +12,11 @@
 #include "model/PrimaryAction.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "model/ServiceWatcher.h"
+
+#include <QDateTime>
+
+#include <cstdio>
 
 namespace skerrin {
 namespace {
@@ -34,6 +40,31 @@ QCoro::Task<> language(Model& model, QString raw) {
 QCoro::Task<> advanced(Model& model, QString) {
     co_await model.diagnostics().loadDeepSetupChecksIfNeeded();
     co_await model.diagnostics().refreshConnectivityChecks(true);
+}
+
+// `watch on|off` switches the setting; `watch` alone keeps the service online in the foreground,
+// one line per event, until the loop is stopped by a signal.
+QCoro::Task<> watch(Model& model, QString onOff) {
+    if (!onOff.isEmpty()) {
+        model.watcher().setKeepServiceOnline(onOff == QLatin1String("on"));
+        co_return;
+    }
+    ServiceWatcher& watcher = model.watcher();
+    const auto print = [&model](const QString& event, const QString& detail) {
+        const QString line = QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + u'\t' + event + u'\t' +
+                             model.service().statusSummary() +
+                             (detail.isEmpty() ? QString() : QStringLiteral(" — ") + detail.simplified());
+        std::fprintf(stdout, "%s\n", qPrintable(line));
+        std::fflush(stdout);
+    };
+    QObject::connect(&watcher, &ServiceWatcher::event, &watcher, print);
+    watcher.setMode(ServiceWatcher::Mode::headless);
+    if (!watcher.isWatching())
+        print(QStringLiteral("waiting"), watcher.settingNote());
+    co_await watcher.look(); // at once, not a whole period from now
+    co_await model.refresher().waitForLoopEnd();
+    co_await model.actions().waitUntilIdle();
+    print(QStringLiteral("stopped"), QString());
 }
 
 QCoro::Task<> launchAtLogin(Model& model, QString onOff) {
@@ -71,6 +102,8 @@ const CommandSpec kCommands[] = {
     {"codex-login", CommandArgument::none, "open a terminal that signs Codex in (device login)",
      [](Model& m, QString) { return m.maintenance().openCodexLoginInTerminal(); }, false},
     {"launch-at-login", CommandArgument::onOff, "start Skerrin at login, or not", launchAtLogin, false},
+    {"watch", CommandArgument::optionalOnOff,
+     "keep the desktop service online from the tray (on|off), or here in the foreground", watch, false},
     {"unpair", CommandArgument::none, "remove this desktop's current pairing",
      [](Model& m, QString) { return m.maintenance().unpairCurrentInstallation(); }, true, true},
     {"uninstall", CommandArgument::none, "remove the runtime and forget it; Skerrin then quits",

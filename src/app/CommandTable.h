@@ -11,7 +11,7 @@ namespace skerrin {
 
 class ConnectorMenuBarModel;
 
-enum class CommandArgument { none, path, language, onOff };
+enum class CommandArgument { none, path, language, onOff, optionalOnOff };
 
 // One headless command: its name, its argument, its line of help, and the model operation it runs.
 struct CommandSpec {

@@ -82,6 +82,14 @@ QCoro::Task<> Refresher::refreshAtUserRequest() {
     co_await runFullRefresh();
 }
 
+void Refresher::stopLoop() {
+    m_loop->cancel();
+}
+
+QCoro::Task<> Refresher::waitForLoopEnd() {
+    co_await m_loop->waitUntilEnded();
+}
+
 QCoro::Task<> Refresher::cancelRefreshLoop() {
     m_loop->cancel();
     co_await m_loop->waitUntilEnded();

@@ -40,6 +40,9 @@ public:
     bool readsServiceStatus() const;
     // Ends the loop and waits for it; a loop that is asleep ends without another refresh.
     QCoro::Task<> cancelRefreshLoop();
+    // Ends the loop without waiting; and waiting for the end, however it comes.
+    void stopLoop();
+    QCoro::Task<> waitForLoopEnd();
     bool hasFinishedFirstRefreshPass() const { return m_firstPassDone; }
 
 signals:

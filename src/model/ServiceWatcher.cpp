@@ -29,9 +29,7 @@ ServiceWatcher::ServiceWatcher(Parts parts, QObject* parent) : Published(parent)
             m_parts.settings.report(saveStoppedByUser(m_parts.settings.store(), false));
         m_policy.userAction(action);
         setSettingNote(m_policy.settingNote());
-        if (action == UserAction::stop || action == UserAction::start || action == UserAction::keepOnline)
-            emit event(action == UserAction::stop ? QStringLiteral("paused") : QStringLiteral("resumed"),
-                       m_parts.service.statusSummary());
+        notePause();
     });
     connect(&m_parts.installer, &Installer::finished, this, [this](bool succeeded, const QString& reason) {
         if (m_mode == Mode::tray)
@@ -52,6 +50,17 @@ void ServiceWatcher::readSetting() {
     if (stored.enabled != m_keepServiceOnline)
         publish(m_keepServiceOnline, stored.enabled);
     updateLock();
+    notePause();
+}
+
+// A stop asked for here or in a shell pauses watching; a start there or here lifts the pause.
+void ServiceWatcher::notePause() {
+    const bool paused = m_policy.isPaused();
+    if (paused == m_wasPaused)
+        return;
+    m_wasPaused = paused;
+    if (isWatching())
+        emit event(paused ? QStringLiteral("paused") : QStringLiteral("resumed"), QString());
 }
 
 bool ServiceWatcher::shouldWatch() const {
@@ -70,7 +79,7 @@ void ServiceWatcher::updateLock() {
     case WatchLock::Outcome::acquired:
         setSettingNote(m_policy.settingNote());
         if (!had)
-            emit event(QStringLiteral("watching"), m_parts.service.statusSummary());
+            emit event(QStringLiteral("watching"), QString());
         break;
     case WatchLock::Outcome::held:
         setSettingNote(describeWatchHolder(m_lock.holder(), m_parts.language.language()));
@@ -111,8 +120,15 @@ void ServiceWatcher::statusRead() {
 }
 
 QCoro::Task<> ServiceWatcher::look() {
-    if (m_mode == Mode::off)
+    if (m_mode == Mode::off || m_lookInFlight)
         co_return;
+    m_lookInFlight = true;
+    QCoro::Task<> looking = lookOnce();
+    co_await std::move(looking);
+    m_lookInFlight = false;
+}
+
+QCoro::Task<> ServiceWatcher::lookOnce() {
     // A command in a shell may have switched the setting or stopped the service meanwhile.
     readSetting();
     m_looking = isWatching();

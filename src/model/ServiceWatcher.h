@@ -61,7 +61,9 @@ signals:
 private:
     friend class ModelSeed;
 
+    QCoro::Task<> lookOnce();
     void readSetting();
+    void notePause();
     bool shouldWatch() const;
     void updateLock();
     void statusRead();
@@ -75,6 +77,8 @@ private:
     bool m_keepServiceOnline = false;
     QString m_settingNote;
     bool m_looking = false;
+    bool m_lookInFlight = false;
+    bool m_wasPaused = false;
     bool m_recoverNow = false;
     std::optional<bool> m_lastRunning;
 };

@@ -8,6 +8,7 @@
 #include "model/Pairing.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "model/ServiceWatcher.h"
 #include "panel/AdvancedSection.h"
 #include "panel/AfterModelChanges.h"
 #include "panel/Confirmations.h"
@@ -71,7 +72,7 @@ ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget
                                   model.pairing(), model.service(), content);
     m_languageCard = new LanguageCard(model.language(), content);
     m_service = new DesktopServiceGroup(model.actions(), model.language(), model.maintenance(),
-                                        model.primary(), *m_tasks, content);
+                                        model.primary(), model.watcher(), *m_tasks, content);
     m_pairing = new PairingGroup(model.actions(), model.language(), model.maintenance(), model.pairing(),
                                  *m_tasks, content);
     m_advanced = new AdvancedSection(model, *m_tasks, content);
@@ -126,8 +127,14 @@ bool ConnectorMenuBarView::hasRunningTasks() const {
     return m_tasks->running() > 0;
 }
 
+void ConnectorMenuBarView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    m_model.watcher().setPanelVisible(false);
+}
+
 void ConnectorMenuBarView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    m_model.watcher().setPanelVisible(true);
     m_service->primaryButton()->setFocus(Qt::OtherFocusReason);
     QCoro::Task<> appearance = refreshOnAppearance(m_model);
     m_tasks->start(std::move(appearance));
@@ -166,9 +173,10 @@ void ConnectorMenuBarView::updateDialogShown() {
 }
 
 void ConnectorMenuBarView::setTabOrder() {
-    QList<QWidget*> order{m_statusCard->cancelButton(), m_languageCard->english(), m_languageCard->chinese(),
-                          m_service->primaryButton(),   m_service->launchToggle(), m_pairing->finishButton(),
-                          m_pairing->openQrButton()};
+    QList<QWidget*> order{m_statusCard->cancelButton(), m_languageCard->english(),
+                          m_languageCard->chinese(),    m_service->primaryButton(),
+                          m_service->launchToggle(),    m_service->keepOnlineToggle(),
+                          m_pairing->finishButton(),    m_pairing->openQrButton()};
     order.append(m_advanced->tabOrder());
     order.append(m_quit);
     for (qsizetype i = 1; i < order.size(); ++i)

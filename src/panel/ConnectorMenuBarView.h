@@ -48,6 +48,8 @@ signals:
 protected:
     // Each time the panel is shown: forced platform status, then the pairing session.
     void showEvent(QShowEvent* event) override;
+    // Notifications wait for the panel to be off screen: what the user sees needs no other word.
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void sync();

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
@@ -357,23 +358,46 @@ private slots:
         QVERIFY(clock.elapsed() < 20000); // a hang, not a speed
     }
 
+    void keepOnlineRow() {
+        QCheckBox* toggle = m_view->findChild<QCheckBox*>("keepOnlineToggle");
+        QLabel* note = m_view->findChild<QLabel*>("keepOnlineNote");
+        QCOMPARE(toggle->text(), "Keep Desktop Service Online");
+        QVERIFY(!toggle->isChecked() && note->isHidden());
+        click("keepOnlineToggle");
+        QVERIFY(m_model->watcher().keepServiceOnline());
+        QCOMPARE(makeSettingsStore()->boolean(SettingsKey::keepServiceOnline), true);
+        // A stop the user asked for pauses it, and the panel says so until a start.
+        QCoro::waitFor(m_model->service().stopConnector());
+        settle();
+        QCOMPARE(note->text(), "Paused until you start the service.");
+        QVERIFY(note->isVisible());
+        m_model->language().setLanguage(AppLanguage::chinese);
+        settle();
+        QCOMPARE(toggle->text(), "保持桌面服务在线");
+        QCOMPARE(note->text(), "已暂停，直到你启动服务。");
+        QCoro::waitFor(m_model->service().startConnector());
+        settle();
+        QVERIFY(note->isHidden());
+        click("keepOnlineToggle");
+        QVERIFY(!m_model->watcher().keepServiceOnline());
+    }
     void tabOrderRunsTopToBottom() {
         pairWithQr("");
         click("advancedToggle");
         QCOMPARE(m_view->focusWidget(), find("primaryButton"));
         QStringList order;
-        for (QWidget* w = find("languageEnglish"); order.size() < 26; w = w->nextInFocusChain())
+        for (QWidget* w = find("languageEnglish"); order.size() < 27; w = w->nextInFocusChain())
             if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible())
                 order << w->objectName();
         QCOMPARE(order, QStringList({"languageEnglish",     "languageChinese",     "primaryButton",
-                                     "launchAtLoginToggle", "finishPairingButton", "openQrButton",
-                                     "advancedToggle",      "installButton",       "runSetupButton",
-                                     "doctorButton",        "codexLoginButton",    "rerunPairingButton",
-                                     "refreshButton",       "chooseFolderButton",  "openRuntimeButton",
-                                     "openLogsButton",      "startServiceButton",  "stopServiceButton",
-                                     "removePairingButton", "uninstallButton",     "outputToggle",
-                                     "copyOutputButton",    "logsOpenLogsButton",  "quitButton",
-                                     "languageEnglish",     "languageChinese"}));
+                                     "launchAtLoginToggle", "keepOnlineToggle",    "finishPairingButton",
+                                     "openQrButton",        "advancedToggle",      "installButton",
+                                     "runSetupButton",      "doctorButton",        "codexLoginButton",
+                                     "rerunPairingButton",  "refreshButton",       "chooseFolderButton",
+                                     "openRuntimeButton",   "openLogsButton",      "startServiceButton",
+                                     "stopServiceButton",   "removePairingButton", "uninstallButton",
+                                     "outputToggle",        "copyOutputButton",    "logsOpenLogsButton",
+                                     "quitButton",          "languageEnglish",     "languageChinese"}));
     }
 };
 
