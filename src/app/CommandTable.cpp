@@ -50,10 +50,14 @@ QCoro::Task<> watch(Model& model, QString onOff) {
         co_return;
     }
     ServiceWatcher& watcher = model.watcher();
-    const auto print = [&model](const QString& event, const QString& detail) {
-        const QString line = QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + u'\t' + event + u'\t' +
-                             model.service().statusSummary() +
-                             (detail.isEmpty() ? QString() : QStringLiteral(" — ") + detail.simplified());
+    // Until the first look the status is not known: the first lines say nothing of it.
+    const auto print = [&model, known = false](const QString& event, const QString& detail) mutable {
+        known |= event == QLatin1String("running") || event == QLatin1String("offline");
+        const QString status = known ? model.service().statusSummary() : QString();
+        const QString line =
+            QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + u'\t' + event + u'\t' + status +
+            (detail.isEmpty() ? QString()
+                              : (status.isEmpty() ? QString() : QStringLiteral(" — ")) + detail.simplified());
         std::fprintf(stdout, "%s\n", qPrintable(line));
         std::fflush(stdout);
     };
