@@ -17,6 +17,7 @@
 #include <QDateTime>
 
 #include <cstdio>
+#include <memory>
 
 namespace skerrin {
 namespace {
@@ -51,9 +52,10 @@ QCoro::Task<> watch(Model& model, QString onOff) {
     }
     ServiceWatcher& watcher = model.watcher();
     // Until the first look the status is not known: the first lines say nothing of it.
-    const auto print = [&model, known = false](const QString& event, const QString& detail) mutable {
-        known |= event == QLatin1String("running") || event == QLatin1String("offline");
-        const QString status = known ? model.service().statusSummary() : QString();
+    const auto print = [&model, known = std::make_shared<bool>(false)](const QString& event,
+                                                                       const QString& detail) {
+        *known |= event == QLatin1String("running") || event == QLatin1String("offline");
+        const QString status = *known ? model.service().statusSummary() : QString();
         const QString line =
             QDateTime::currentDateTimeUtc().toString(Qt::ISODate) + u'\t' + event + u'\t' + status +
             (detail.isEmpty() ? QString()
