@@ -7,6 +7,7 @@
 #include "model/RuntimeActions.h"
 #include "model/RuntimeLocation.h"
 #include "model/StatusRefresh.h"
+#include "platform/ComputerWords.h"
 #include "runtime/RuntimeLayout.h"
 #include "runtime/RuntimeScripts.h"
 
@@ -185,8 +186,7 @@ QCoro::Task<> DesktopService::stopConnector() {
 void DesktopService::showRuntimeRemoved() {
     m_hasAttemptedAutoRecovery = false;
     setStatus(false, m_language.ui(QStringLiteral("Not configured"), QStringLiteral("未配置")),
-              m_language.ui(QStringLiteral("Desktop runtime removed from this Mac."),
-                            QStringLiteral("这台 Mac 上的桌面 Runtime 已移除。")));
+              ComputerWords::runtimeRemoved(m_language.language()));
 }
 
 } // namespace skerrin

@@ -7,6 +7,7 @@
 #include "model/Pairing.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "platform/ComputerWords.h"
 
 namespace skerrin {
 
@@ -15,7 +16,7 @@ QString PrimaryAction::primaryActionTitle() const {
     if (!m_parts.location.validRoot())
         return l.ui(QStringLiteral("Install Runtime"), QStringLiteral("安装 Runtime"));
     if (!m_parts.location.isPairingConfigured())
-        return l.ui(QStringLiteral("Pair This Mac"), QStringLiteral("配对这台 Mac"));
+        return ComputerWords::pairThisComputer(l.language());
     return m_parts.service.isRunning() ? l.ui(QStringLiteral("Refresh Status"), QStringLiteral("刷新状态"))
                                        : l.ui(QStringLiteral("Keep Online"), QStringLiteral("恢复在线"));
 }

@@ -4,6 +4,7 @@
 #include "model/LanguageChoice.h"
 #include "model/Maintenance.h"
 #include "panel/PanelPieces.h"
+#include "platform/ComputerWords.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -61,10 +62,7 @@ void Confirmation::sync() {
         setButtonText(m_confirm, m_language.ui(u"Remove Pairing"_s, u"取消配对"_s));
     } else {
         setTexts(m_language.ui(u"Uninstall desktop runtime?"_s, u"卸载桌面 Runtime？"_s),
-                 m_language.ui(
-                     u"This stops the desktop service, removes the current desktop pairing, and deletes the "
-                     "local Brevant runtime from this Mac."_s,
-                     u"这会停止桌面服务、取消当前桌面配对，并删除这台 Mac 上的本地 Brevant Runtime。"_s));
+                 ComputerWords::uninstallWarning(m_language.language()));
         setButtonText(m_confirm, m_language.ui(u"Uninstall"_s, u"卸载"_s));
     }
     setButtonText(m_cancel, m_language.ui(u"Cancel"_s, u"取消"_s));

@@ -6,6 +6,7 @@
 #include "model/Maintenance.h"
 #include "model/Pairing.h"
 #include "panel/PanelPieces.h"
+#include "platform/ComputerWords.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -84,7 +85,7 @@ void PairingGroup::sync(bool hasRuntimeRoot) {
         updateExpiryTimer();
         return;
     }
-    const QString title = m_language.ui(u"Pair This Mac"_s, u"配对这台 Mac"_s);
+    const QString title = ComputerWords::pairThisComputer(m_language.language());
     setLabelText(m_title, title);
     setAccessibleText(m_box, title);
     setLabelText(m_hint, m_language.ui(u"Scan once in the iPhone app, then tap Finish Pairing."_s,

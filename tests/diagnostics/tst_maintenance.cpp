@@ -158,7 +158,7 @@ private slots:
         if (succeeds) {
             QCOMPARE(readFile(m_log), "2|--remove-app-bundle|/opt/skerrin/skerrin|off\n"); // and no refresh
             QCOMPARE(actionShown(*m_model), "Desktop runtime uninstall requested.|");
-            QCOMPARE(state, "|0|0||||Not configured|Desktop runtime removed from this Mac.");
+            QCOMPARE(state, "|0|0||||Not configured|Desktop runtime removed from this computer.");
             QVERIFY(!settings->string(SettingsKey::runtimeRoot) &&
                     !settings->data(SettingsKey::runtimeRootBookmark));
             QVERIFY(quit.wait(3000) && timer.elapsed() >= 450);

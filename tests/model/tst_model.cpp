@@ -103,10 +103,10 @@ private slots:
         QCOMPARE(shown(*model), "bolt.slash.circle|Install Runtime|Install Runtime");
         TestRuntime runtime(at("rt"));
         model->location().updateRuntimeRoot(runtime.root(), std::nullopt);
-        QCOMPARE(shown(*model), "bolt.slash.circle|Pair This Mac|Use Standard Runtime");
+        QCOMPARE(shown(*model), "bolt.slash.circle|Pair This Computer|Use Standard Runtime");
         runtime.setEnv("RELAY_TOKEN=t\nCONNECTOR_WORKSPACE=main\n");
         QCOMPARE(shown(*model),
-                 "bolt.slash.circle|Pair This Mac|Use Standard Runtime"); // not read again by a getter
+                 "bolt.slash.circle|Pair This Computer|Use Standard Runtime"); // not read again by a getter
         model->location().recompute();
         QCOMPARE(shown(*model), "bolt.slash.circle|Keep Online|Use Standard Runtime");
         ModelSeed(*model).running(true);

@@ -234,7 +234,7 @@ private slots:
         const QStringList same{"", "Skerrin", "EN", "中文", m_model->service().statusSummary()};
         for (qsizetype i = 0; i < english.size(); ++i)
             QVERIFY2(english[i] != chinese[i] || same.contains(english[i]), qPrintable(english[i]));
-        QVERIFY(chinese.contains("配对这台 Mac") && chinese.contains("选择 Runtime 目录…") &&
+        QVERIFY(chinese.contains("配对此电脑") && chinese.contains("选择 Runtime 目录…") &&
                 chinese.contains("显示高级选项") && chinese.contains("退出"));
     }
 
