@@ -4,7 +4,6 @@
 #include <QStringDecoder>
 
 namespace skerrin {
-namespace {
 
 bool isLineBreak(QChar c) {
     switch (c.unicode()) {
@@ -20,6 +19,8 @@ bool isLineBreak(QChar c) {
         return false;
     }
 }
+
+namespace {
 
 bool enclosedBy(const QString& value, QChar quote) {
     return value.size() >= 2 && value.front() == quote && value.back() == quote;

@@ -15,6 +15,9 @@ QString trimmed(const QString& text);
 // Splits at every line break (LF, CR, CRLF, VT, FF, U+0085, U+2028, U+2029), dropping empty pieces.
 QStringList splitLines(const QString& text);
 
+// The line breaks splitLines splits at: LF, VT, FF, CR, NEL, LS and PS.
+bool isLineBreak(QChar c);
+
 // Strict UTF-8: nothing when any byte sequence is invalid. A leading byte-order mark is dropped,
 // as an editor that writes one means it as a marker, not as text.
 std::optional<QString> decodeStrictUtf8(QByteArrayView bytes);

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/Text.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -26,21 +29,7 @@ inline void require(bool holds, const char* what) {
 
 // Whether the text holds any of the line breaks the readers split at.
 inline bool hasLineBreak(const QString& text) {
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case 0x0A:
-        case 0x0B:
-        case 0x0C:
-        case 0x0D:
-        case 0x85:
-        case 0x2028:
-        case 0x2029:
-            return true;
-        default:
-            break;
-        }
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(), &isLineBreak);
 }
 
 } // namespace skerrin::fuzz
