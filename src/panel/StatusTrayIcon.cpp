@@ -82,7 +82,7 @@ QIcon trayIconFor(const QString& statusIcon) {
 }
 
 StatusTrayIcon::StatusTrayIcon(ConnectorMenuBarModel& model, QObject* parent)
-    : QObject(parent), m_model(model), m_icon(this) {
+    : TrayIcon(parent), m_model(model), m_icon(this) {
     afterModelChanges(m_model, this, [this] { update(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
