@@ -11,6 +11,7 @@ namespace skerrin::panel {
 ContentHeight::ContentHeight(QWidget* panel, QScrollArea* scroll, int limit)
     : QObject(panel), m_panel(panel), m_scroll(scroll), m_limit(limit) {
     m_scroll->widget()->installEventFilter(this);
+    m_panel->installEventFilter(this);
     fit();
 }
 
@@ -22,6 +23,12 @@ void ContentHeight::setLimit(int limit) {
 int ContentHeight::contentHeight() const {
     const QWidget* content = m_scroll->widget();
     content->ensurePolished(); // fonts and styles decide how tall texts wrap, also before the first show
+    if (!m_panel->isVisible()) {
+        // Hidden, a block's new size stops at its own layout, which lays out only while shown, and
+        // the layouts above keep the size they knew: measuring before the panel opens starts afresh.
+        for (QWidget* widget : content->findChildren<QWidget*>())
+            widget->updateGeometry();
+    }
     const int width = m_panel->width() - m_scroll->frameWidth() * 2;
     return content->hasHeightForWidth() ? content->heightForWidth(width) : content->sizeHint().height();
 }
@@ -29,7 +36,10 @@ int ContentHeight::contentHeight() const {
 bool ContentHeight::eventFilter(QObject* watched, QEvent* event) {
     // The content's layout asks to be laid out again whenever a block changes its size hint;
     // measured once that has happened, after a burst of such requests.
-    if (watched == m_scroll->widget() && event->type() == QEvent::LayoutRequest && !m_pending) {
+    if (watched == m_panel && event->type() == QEvent::Show)
+        fit();
+    if (watched == m_scroll->widget() && event->type() == QEvent::LayoutRequest && m_panel->isVisible() &&
+        !m_pending) {
         m_pending = true;
         QMetaObject::invokeMethod(
             this,

@@ -328,6 +328,36 @@ private slots:
         QCOMPARE(text("statusDiagnostics"), "one\ntwo\nthree…");
     }
 
+    // As tall as what it shows, never a grey strip under the Quit row nor a scroll bar with nothing
+    // to scroll; growing with the advanced section up to its room, and scrolling beyond it.
+    void heightFollowsTheContentUpToTheRoom() {
+        const auto* scroll = find<QScrollArea>("panelScrollArea");
+        const auto fitsWhole = [&] {
+            return m_view->height() == m_view->contentHeight() &&
+                   scroll->verticalScrollBar()->maximum() == 0 && !scroll->verticalScrollBar()->isVisible();
+        };
+        QTRY_VERIFY(fitsWhole());
+        QCOMPARE(m_view->width(), 430);
+        const int collapsed = m_view->height();
+        QVERIFY(collapsed < 700);
+        const QWidget* quit = find("quitButton");
+        QCOMPARE(m_view->height() - quit->mapTo(m_view.get(), QPoint(0, quit->height())).y(), 14);
+
+        m_view->setMaximumPanelHeight(5000);
+        click("advancedToggle");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        QTRY_VERIFY(m_view->height() > collapsed);
+        QTRY_VERIFY(fitsWhole());
+
+        m_view->setMaximumPanelHeight(300);
+        QCOMPARE(m_view->height(), 300);
+        QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
+        QVERIFY(scroll->verticalScrollBar()->maximum() > 0);
+        click("advancedToggle");
+        m_view->setMaximumPanelHeight(5000);
+        QTRY_COMPARE(m_view->height(), collapsed);
+    }
+
     void oneUpdatePerTurnOfTheEventLoop() {
         QSignalSpy rendered(m_view.get(), &View::rendered);
         QElapsedTimer clock;
