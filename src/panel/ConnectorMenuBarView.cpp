@@ -111,6 +111,10 @@ void ConnectorMenuBarView::setMaximumPanelHeight(int height) {
     m_height->setLimit(height);
 }
 
+void ConnectorMenuBarView::fitHeight() {
+    m_height->fit();
+}
+
 int ConnectorMenuBarView::contentHeight() const {
     return m_height->contentHeight();
 }

@@ -37,6 +37,9 @@ public:
     void setMaximumPanelHeight(int height);
     // How tall the panel's content is at its width, limit or not.
     int contentHeight() const;
+    // Takes the content's height again, up to the limit: for a panel about to be shown, whose blocks
+    // may have changed while it was hidden. While shown it follows by itself.
+    void fitHeight();
     // Model operations the panel started that have not ended yet. They use the model: it must
     // outlive them.
     bool hasRunningTasks() const;

@@ -21,13 +21,12 @@ public:
     int limit() const { return m_limit; }
     // The content's height at the panel's width, whatever the limit.
     int contentHeight() const;
+    void fit();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void fit();
-
     QWidget* m_panel;
     QScrollArea* m_scroll;
     int m_limit;

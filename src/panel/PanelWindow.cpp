@@ -49,6 +49,7 @@ void PanelWindow::showAsPopup(std::optional<QPoint> topLeft) {
     if (topLeft)
         move(*topLeft);
     setSkipTaskbarAndPager(this, true);
+    m_view->fitHeight();
     show();
     raise();
     activateWindow();
@@ -58,6 +59,7 @@ void PanelWindow::showAsWindow() {
     setPopup(false);
     fitWindowToScreen();
     setSkipTaskbarAndPager(this, false);
+    m_view->fitHeight();
     show();
     raise();
     activateWindow();
@@ -77,6 +79,7 @@ void PanelWindow::fitWindowToScreen() {
 }
 
 QSize PanelWindow::popupSize() const {
+    m_view->fitHeight();
     return m_view->size() + QSize(2 * kPopupEdge, 2 * kPopupEdge);
 }
 

@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(window.windowType(), Qt::Tool);
         QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(window.pos(), QPoint(120, 80));
-        QCOMPARE(window.size(), window.popupSize());
+        QTRY_COMPARE(window.size(), window.popupSize());
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
         QCOMPARE(closed.count(), 0); // hiding the popup is not closing the application's window
