@@ -2,6 +2,7 @@
 #include "panel/QrImage.h"
 
 #include "core/BoundedFile.h"
+#include "panel/PanelPieces.h"
 #include "panel/PanelStyle.h"
 
 #include <QBuffer>
@@ -44,6 +45,7 @@ const QImage& QrImageCache::image(const QString& path) {
 }
 
 QrImage::QrImage(QWidget* parent) : QWidget(parent) {
+    describeDrawnImages();
     setFixedSize(kSide, kSide);
 }
 

@@ -16,6 +16,9 @@ public:
         return m.setTransientMessage(std::move(value)), *this;
     }
     ModelSeed& setupChecks(QList<SetupCheck> value) { return m.setSetupChecks(std::move(value)), *this; }
+    ModelSeed& connectivityChecks(QList<SetupCheck> value) {
+        return m.setConnectivityChecks(std::move(value)), *this;
+    }
     ModelSeed& download(std::optional<TransferProgress> value) {
         return m.setDownloadProgress(std::move(value)), *this;
     }
