@@ -3,6 +3,9 @@
 
 #include <QFile>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace skerrin::test {
 
 PrivateBus::PrivateBus() {
@@ -25,6 +28,8 @@ PrivateBus::PrivateBus() {
 </busconfig>
 )");
     file.close();
+    // A test that crashes takes its bus with it.
+    m_daemon.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_daemon.start(QStringLiteral("dbus-daemon"),
                    {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                     QStringLiteral("--print-address=1")});
