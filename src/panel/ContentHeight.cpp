@@ -9,8 +9,8 @@
 namespace skerrin::panel {
 
 ContentHeight::ContentHeight(QWidget* panel, QScrollArea* scroll, int limit)
-    : QObject(panel), m_panel(panel), m_scroll(scroll), m_limit(limit) {
-    m_scroll->widget()->installEventFilter(this);
+    : QObject(panel), m_panel(panel), m_scroll(scroll), m_content(scroll->widget()), m_limit(limit) {
+    scroll->widget()->installEventFilter(this);
     m_panel->installEventFilter(this);
     fit();
 }
@@ -38,7 +38,8 @@ bool ContentHeight::eventFilter(QObject* watched, QEvent* event) {
     // measured once that has happened, after a burst of such requests.
     if (watched == m_panel && event->type() == QEvent::Show)
         fit();
-    if (watched == m_scroll->widget() && event->type() == QEvent::LayoutRequest && m_panel->isVisible() &&
+    // Compared by address only: while the panel is destroyed its children go before this filter.
+    if (watched == m_content && event->type() == QEvent::LayoutRequest && m_panel->isVisible() &&
         !m_pending) {
         m_pending = true;
         QMetaObject::invokeMethod(

@@ -29,6 +29,7 @@ protected:
 private:
     QWidget* m_panel;
     QScrollArea* m_scroll;
+    const QObject* m_content;
     int m_limit;
     bool m_pending = false;
 };
