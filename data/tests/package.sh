@@ -21,6 +21,9 @@ cmp <(dpkg-deb -I "$deb" md5sums) <(dpkg-deb -I "$work"/out2/skerrin_*.deb md5su
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 [[ "$depends" == *libqt6core6* ]] || fail "Depends lacks Qt from dpkg-shlibdeps: '$depends'"
+recommends="$(dpkg-deb -f "$deb" Recommends)"
+[[ "$recommends" == *fonts-noto-cjk* && "$recommends" == *fonts-wqy-microhei* ]] ||
+  fail "Recommends names no Chinese font: '$recommends'"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"

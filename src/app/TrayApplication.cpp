@@ -13,7 +13,9 @@
 #include "panel/ConnectorMenuBarView.h"
 #include "panel/PanelPlacement.h"
 #include "panel/PanelWindow.h"
+#include "panel/StatusNotifierTrayIcon.h"
 #include "panel/StatusTrayIcon.h"
+#include "panel/tray/TrayHosts.h"
 #include "platform/widgets/QtFolderChooser.h"
 #include "process/ProcessRunner.h"
 #include "runtime/RuntimeInstaller.h"
@@ -21,8 +23,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
 #include <QScreen>
-#include <QSystemTrayIcon>
 
 #include <QCoroSignal>
 
@@ -32,10 +34,9 @@
 namespace skerrin {
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr auto kTrayRetryPeriod = 1500ms;
-constexpr auto kTrayRetryLimit = 30s;
+// Wayland tells a client neither where its windows go nor where the bars are; the compositor
+// keeps a window out of its bars, so the panel leaves room for one.
+constexpr int kWaylandBarAllowance = 48;
 
 // SIGINT and SIGTERM quit as the Quit item does; a second one exits at once. Caught from before the
 // panel is built, so a signal meanwhile waits for the event loop rather than kill the process;
@@ -61,33 +62,40 @@ TrayApplication::TrayApplication(ConnectorMenuBarModel& model, bool windowed, QO
         m_panel->showAsWindow();
         return;
     }
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    m_hosts = std::make_unique<tray::TrayHosts>(QDBusConnection::sessionBus());
+    connect(m_hosts.get(), &tray::TrayHosts::changed, this, &TrayApplication::trayHostsChanged);
+    if (m_hosts->kind() != tray::TrayHosts::Kind::none)
         enterTrayMode();
-        return;
-    }
-    m_panel->showAsWindow();
-    m_lookingSince.start();
-    m_trayRetry.setInterval(kTrayRetryPeriod);
-    connect(&m_trayRetry, &QTimer::timeout, this, &TrayApplication::lookForTray);
-    m_trayRetry.start();
+    else
+        m_panel->showAsWindow();
 }
 
 TrayApplication::~TrayApplication() = default;
 
-void TrayApplication::lookForTray() {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_trayRetry.stop();
+// Once the icon is in a tray it stays: an item re-registers with a new watcher by itself, and the
+// toolkit's icon embeds itself in a new XEmbed tray. Only a StatusNotifierItem host that comes after
+// an XEmbed tray takes the icon over; a panel offering both protocols starts them one by one.
+void TrayApplication::trayHostsChanged() {
+    if (m_quitting)
+        return;
+    const tray::TrayHosts::Kind kind = m_hosts->kind();
+    if (!m_tray ? kind != tray::TrayHosts::Kind::none
+                : kind == tray::TrayHosts::Kind::statusNotifier && m_trayKind != kind)
         enterTrayMode();
-    } else if (m_lookingSince.hasExpired(std::chrono::milliseconds(kTrayRetryLimit).count())) {
-        m_trayRetry.stop(); // no tray: the window is the application, and nothing polls
-    }
 }
 
 void TrayApplication::enterTrayMode() {
-    m_tray = std::make_unique<StatusTrayIcon>(m_model.service(), m_model.language());
-    connect(m_tray.get(), &StatusTrayIcon::toggleRequested, this, &TrayApplication::togglePanel);
-    connect(m_tray.get(), &StatusTrayIcon::openRequested, this, &TrayApplication::showPanel);
-    connect(m_tray.get(), &StatusTrayIcon::quitRequested, this, &TrayApplication::quit);
+    // Only an XEmbed tray (or a platform's own) goes through the toolkit: Qt decides once per process
+    // whether its icon speaks D-Bus, and drops the position of a click.
+    m_trayKind = m_hosts->kind();
+    if (m_trayKind == tray::TrayHosts::Kind::statusNotifier)
+        m_tray = std::make_unique<StatusNotifierTrayIcon>(m_model.service(), m_model.language(),
+                                                          QDBusConnection::sessionBus());
+    else
+        m_tray = std::make_unique<StatusTrayIcon>(m_model.service(), m_model.language());
+    connect(m_tray.get(), &TrayIcon::toggleRequested, this, &TrayApplication::togglePanel);
+    connect(m_tray.get(), &TrayIcon::openRequested, this, &TrayApplication::showPanel);
+    connect(m_tray.get(), &TrayIcon::quitRequested, this, &TrayApplication::quit);
     m_tray->show();
 }
 
@@ -96,7 +104,7 @@ void TrayApplication::showPanel() {
         return;
     const bool openAsWindow = m_panel->isVisible() && !m_panel->isPopup();
     if (m_tray && !openAsWindow)
-        m_panel->showAsPopup(popupPosition());
+        showPopup();
     else
         m_panel->showAsWindow();
 }
@@ -113,17 +121,29 @@ void TrayApplication::windowClosed() {
         quit(); // with no tray, nothing would be left to open it again
 }
 
-std::optional<QPoint> TrayApplication::popupPosition() const {
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        return std::nullopt; // the compositor places windows; a client cannot
+// Beside the icon where the tray says where it is (an XEmbed icon's place, a StatusNotifierItem
+// host's Activate position), else by the pointer; on the screen it is on, and no taller than the room
+// there beside the icon's bar.
+void TrayApplication::showPopup() {
     const QRect icon = m_tray->geometry();
     const QPoint pointer = QCursor::pos();
     QScreen* screen = QGuiApplication::screenAt(icon.isEmpty() ? pointer : icon.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return std::nullopt;
-    return panelPosition(icon, pointer, screen->availableGeometry(), m_panel->popupSize());
+    if (!screen) {
+        m_panel->showAsPopup(std::nullopt);
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        // The compositor places windows; a client cannot.
+        m_panel->setPopupArea(available.adjusted(0, kWaylandBarAllowance, 0, 0));
+        m_panel->showAsPopup(std::nullopt);
+        return;
+    }
+    const QRect area = panelArea(icon, available);
+    m_panel->setPopupArea(area);
+    m_panel->showAsPopup(panelPosition(icon, pointer, area, m_panel->popupSize()));
 }
 
 void TrayApplication::quit() {

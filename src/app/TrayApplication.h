@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QElapsedTimer>
+#include "panel/tray/TrayHosts.h"
+
 #include <QObject>
-#include <QTimer>
 
 #include <QCoroTask>
 
@@ -14,14 +14,15 @@ namespace skerrin {
 
 class ConnectorMenuBarModel;
 class PanelWindow;
-class StatusTrayIcon;
+class TrayIcon;
 
 // The desktop application around the panel: the tray icon with the panel as its popup, or, where
 // there is no tray (or with `windowed`), the panel as an ordinary window whose closing quits.
 //
-// A tray that turns up late (trays often start after the applications that autostart) is looked
-// for during the first 30 seconds; meanwhile the panel is a window. When the tray appears the icon
-// is shown and the window is left open as it is: it becomes the popup the next time it opens.
+// Which tray exists is watched for the whole run (trays often start after the applications that
+// autostart): a StatusNotifierItem host gets an item of our own over D-Bus, an XEmbed tray the
+// toolkit's icon. Until one exists the panel is a window; when one appears the icon is shown and
+// the window is left open as it is: it becomes the popup the next time it opens.
 class TrayApplication : public QObject {
     Q_OBJECT
 
@@ -31,6 +32,7 @@ public:
 
     PanelWindow& panel() const { return *m_panel; }
     bool hasTray() const { return m_tray != nullptr; }
+    TrayIcon* trayIcon() const { return m_tray.get(); }
 
     // Beside the tray icon when there is one, else as the window; for a second launch too.
     void showPanel();
@@ -44,17 +46,17 @@ signals:
     void finished();
 
 private:
-    void lookForTray();
+    void trayHostsChanged();
     void enterTrayMode();
     void windowClosed();
-    std::optional<QPoint> popupPosition() const;
+    void showPopup();
     QCoro::Task<> windDown();
 
     ConnectorMenuBarModel& m_model;
     std::unique_ptr<PanelWindow> m_panel;
-    std::unique_ptr<StatusTrayIcon> m_tray;
-    QTimer m_trayRetry;
-    QElapsedTimer m_lookingSince;
+    std::unique_ptr<tray::TrayHosts> m_hosts;
+    std::unique_ptr<TrayIcon> m_tray;
+    tray::TrayHosts::Kind m_trayKind = tray::TrayHosts::Kind::none;
     bool m_quitting = false;
 };
 

@@ -12,6 +12,7 @@
 #include "panel/AdvancedSection.h"
 #include "panel/AfterModelChanges.h"
 #include "panel/Confirmations.h"
+#include "panel/ContentHeight.h"
 #include "panel/DesktopServiceGroup.h"
 #include "panel/LanguageCard.h"
 #include "panel/PairingGroup.h"
@@ -34,6 +35,7 @@ using namespace panel;
 namespace {
 
 constexpr int kPanelWidth = 430;
+// The tallest the panel gets until it knows the screen it opens on.
 constexpr int kPanelHeight = 760;
 constexpr int kInset = 14;
 
@@ -55,12 +57,12 @@ QCoro::Task<> refreshOnAppearance(ConnectorMenuBarModel& model) {
 ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget* parent)
     : QWidget(parent), m_model(model), m_tasks(new PanelTasks(this)), m_scroll(new QScrollArea(this)) {
     setObjectName(u"connectorMenuBarView"_s);
-    setFixedSize(kPanelWidth, kPanelHeight);
+    setFixedWidth(kPanelWidth);
     m_scroll->setObjectName(u"panelScrollArea"_s);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->setFocusPolicy(Qt::NoFocus);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -102,6 +104,7 @@ ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget
     column->addLayout(quitRow);
     column->addStretch(1);
     m_scroll->setWidget(content);
+    m_height = new ContentHeight(this, m_scroll, kPanelHeight);
 
     connect(m_quit, &QPushButton::clicked, this, &ConnectorMenuBarView::quitRequested);
     connect(m_advanced, &AdvancedSection::chooseFolderRequested, this,
@@ -121,6 +124,18 @@ ConnectorMenuBarView::~ConnectorMenuBarView() = default;
 
 bool ConnectorMenuBarView::isShowingDialog() const {
     return m_dialogShown;
+}
+
+void ConnectorMenuBarView::setMaximumPanelHeight(int height) {
+    m_height->setLimit(height);
+}
+
+void ConnectorMenuBarView::fitHeight() {
+    m_height->fit();
+}
+
+int ConnectorMenuBarView::contentHeight() const {
+    return m_height->contentHeight();
 }
 
 bool ConnectorMenuBarView::hasRunningTasks() const {

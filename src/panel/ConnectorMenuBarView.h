@@ -13,6 +13,7 @@ class ConnectorMenuBarModel;
 namespace panel {
 class AdvancedSection;
 class Confirmation;
+class ContentHeight;
 class DesktopServiceGroup;
 class LanguageCard;
 class PairingGroup;
@@ -20,7 +21,8 @@ class PanelTasks;
 class StatusCard;
 } // namespace panel
 
-// The panel: every block of state and every action, 430 × 760, drawn from one model.
+// The panel: every block of state and every action, drawn from one model. 430 wide and as tall as
+// its content, up to the room it is given; taller content scrolls.
 class ConnectorMenuBarView : public QWidget {
     Q_OBJECT
 
@@ -31,6 +33,13 @@ public:
     // True while one of its confirmations or the folder chooser is open; the popup holding the
     // panel must not close then.
     bool isShowingDialog() const;
+    // The most height the panel may take: the room on the screen it opens on.
+    void setMaximumPanelHeight(int height);
+    // How tall the panel's content is at its width, limit or not.
+    int contentHeight() const;
+    // Takes the content's height again, up to the limit: for a panel about to be shown, whose blocks
+    // may have changed while it was hidden. While shown it follows by itself.
+    void fitHeight();
     // Model operations the panel started that have not ended yet. They use the model: it must
     // outlive them.
     bool hasRunningTasks() const;
@@ -60,6 +69,7 @@ private:
     ConnectorMenuBarModel& m_model;
     panel::PanelTasks* m_tasks;
     QScrollArea* m_scroll;
+    panel::ContentHeight* m_height;
     panel::StatusCard* m_statusCard;
     panel::LanguageCard* m_languageCard;
     panel::DesktopServiceGroup* m_service;

@@ -2,9 +2,11 @@
 #include "panel/LanguageCard.h"
 
 #include "model/LanguageChoice.h"
+#include "panel/GlyphFallback.h"
 #include "panel/PanelPieces.h"
 
 #include <QButtonGroup>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
 
@@ -35,6 +37,12 @@ LanguageCard::LanguageCard(LanguageChoice& language, QWidget* parent)
         segments->addButton(segment);
         picker->addWidget(segment);
     }
+    // Without a Chinese font the text would be two boxes: the segment then shows it drawn.
+    if (!installedFontsCover(m_chinese->text())) {
+        m_chineseAsPicture = true;
+        m_chinese->setText(QString());
+        drawChineseLabel();
+    }
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(m_title, 0, Qt::AlignVCenter);
@@ -56,8 +64,20 @@ void LanguageCard::sync() {
     const bool chinese = m_language.language() == AppLanguage::chinese;
     (chinese ? m_chinese : m_english)->setChecked(true);
     // A sunken segment hardly shows on some themes: the chosen one takes the accent colour.
+    const bool wasAccented = m_chinese->property("accented").toBool();
     setAccented(m_english, !chinese);
     setAccented(m_chinese, chinese);
+    if (m_chineseAsPicture && wasAccented != chinese)
+        drawChineseLabel(); // in the segment's text colour, which the accent changes
+}
+
+void LanguageCard::drawChineseLabel() {
+    // The outlines fill 0.92 of the em, as the font's own glyphs would.
+    const int height = qRound(QFontInfo(m_chinese->font()).pixelSize() * 0.92);
+    const QPixmap picture = chineseLabelPicture(m_chinese->palette().color(QPalette::ButtonText), height,
+                                                m_chinese->devicePixelRatioF());
+    m_chinese->setIcon(QIcon(picture));
+    m_chinese->setIconSize(picture.deviceIndependentSize().toSize());
 }
 
 } // namespace skerrin::panel

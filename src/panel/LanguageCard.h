@@ -23,10 +23,13 @@ public:
     QPushButton* chinese() const { return m_chinese; }
 
 private:
+    void drawChineseLabel();
+
     LanguageChoice& m_language;
     QLabel* m_title;
     QPushButton* m_english;
     QPushButton* m_chinese;
+    bool m_chineseAsPicture = false;
 };
 
 } // namespace skerrin::panel

@@ -4,6 +4,8 @@
 #include "model/LanguageChoice.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -34,7 +36,23 @@ protected:
     }
 };
 
+QAccessibleInterface* drawnImage(const QString& className, QObject* object) {
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (className == u"skerrin::panel::CheckIcon"_s || className == u"skerrin::panel::QrImage"_s)
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    return nullptr;
+}
+
 } // namespace
+
+void describeDrawnImages() {
+    static const bool installed = [] {
+        QAccessible::installFactory(drawnImage);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
 
 void PanelTasks::start(QCoro::Task<> task) {
     ++m_running;
@@ -133,6 +151,7 @@ void StatusLine::sync(const QString& label, const QString& value) {
 }
 
 CheckIcon::CheckIcon(QWidget* parent) : QWidget(parent) {
+    describeDrawnImages();
     setFixedSize(15, 15);
 }
 
@@ -189,11 +208,12 @@ CheckRow::CheckRow(QWidget* parent)
     row->addLayout(column, 1);
 }
 
-void CheckRow::sync(const SetupCheck& check, const QString& title) {
+void CheckRow::sync(const SetupCheck& check, const QString& title, const QString& state) {
     const QString rowName = u"check-"_s + check.id;
     if (objectName() != rowName)
         setObjectName(rowName);
     m_icon->setReady(check.isReady);
+    setAccessibleText(m_icon, state);
     setLabelText(m_title, title);
     m_detail->setContent(check.detail);
     setAccessibleText(m_detail, title);
@@ -235,7 +255,9 @@ void CheckList::sync(const LanguageChoice& language, const QList<SetupCheck>& ch
     }
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
         if (i < checks.size())
-            m_rows[i]->sync(checks[i], checkTitle(language, checks[i]));
+            m_rows[i]->sync(checks[i], checkTitle(language, checks[i]),
+                            checks[i].isReady ? language.ui(u"OK"_s, u"正常"_s)
+                                              : language.ui(u"Warning"_s, u"警告"_s));
         m_rows[i]->setVisible(i < checks.size());
     }
 }

@@ -81,6 +81,10 @@ private:
     WrapText* m_value;
 };
 
+// Screen readers hear the drawn check marks and the QR code as images (with the names the panel
+// gives them), not as empty containers. Installed once, however often called.
+void describeDrawnImages();
+
 // The status of one check as a drawn symbol: a green check mark or an orange exclamation mark.
 class CheckIcon : public QWidget {
     Q_OBJECT
@@ -103,7 +107,8 @@ class CheckRow : public QWidget {
 
 public:
     explicit CheckRow(QWidget* parent);
-    void sync(const SetupCheck& check, const QString& title);
+    // `state` names the mark for screen readers: "OK" or "Warning" in the panel's language.
+    void sync(const SetupCheck& check, const QString& title, const QString& state);
 
 private:
     CheckIcon* m_icon;

@@ -29,8 +29,9 @@ int clampInto(int start, int low, int length, int size) {
 
 } // namespace
 
+constexpr int gap = 4; // a little air between the icon and the panel
+
 QPoint panelPosition(const QRect& icon, const QPoint& pointer, const QRect& available, const QSize& panel) {
-    constexpr int gap = 4; // a little air between the icon and the panel
     const bool iconKnown = !icon.isEmpty();
     const QPoint anchor = iconKnown ? icon.center() : pointer;
     const int w = panel.width();
@@ -52,6 +53,27 @@ QPoint panelPosition(const QRect& icon, const QPoint& pointer, const QRect& avai
     }
     return {clampInto(topLeft.x(), available.left(), available.width(), w),
             clampInto(topLeft.y(), available.top(), available.height(), h)};
+}
+
+QRect panelArea(const QRect& icon, const QRect& available) {
+    if (icon.isEmpty())
+        return available;
+    QRect area = available;
+    switch (nearestEdge(icon.center(), available)) {
+    case Edge::top:
+        area.setTop(std::max(available.top(), icon.bottom() + 1 + gap));
+        break;
+    case Edge::bottom:
+        area.setBottom(std::min(available.bottom(), icon.top() - gap - 1));
+        break;
+    case Edge::left:
+        area.setLeft(std::max(available.left(), icon.right() + 1 + gap));
+        break;
+    case Edge::right:
+        area.setRight(std::min(available.right(), icon.left() - gap - 1));
+        break;
+    }
+    return area.isEmpty() ? available : area;
 }
 
 } // namespace skerrin

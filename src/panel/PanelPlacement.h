@@ -12,4 +12,9 @@ namespace skerrin {
 // pointer, beside it. Always inside `available`, at its top-left when the panel is larger.
 QPoint panelPosition(const QRect& icon, const QPoint& pointer, const QRect& available, const QSize& panel);
 
+// The room the panel has: `available` less the band the icon sits in, so a panel as tall as this
+// fits beside the icon without covering its bar. All of `available` when the icon's place is
+// unknown.
+QRect panelArea(const QRect& icon, const QRect& available);
+
 } // namespace skerrin

@@ -2,19 +2,25 @@
 #include "panel/PanelWindow.h"
 
 #include "panel/ConnectorMenuBarView.h"
+#include "panel/X11WindowState.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace skerrin {
 namespace {
 
 // A popup without a window frame needs an edge of its own against what lies behind it.
 constexpr int kPopupEdge = 1;
+// A window's title bar and frame, until the window manager has said how tall they are.
+constexpr int kFrameAllowance = 40;
 
 } // namespace
 
@@ -42,6 +48,8 @@ void PanelWindow::showAsPopup(std::optional<QPoint> topLeft) {
     setPopup(true);
     if (topLeft)
         move(*topLeft);
+    setSkipTaskbarAndPager(this, true);
+    m_view->fitHeight();
     show();
     raise();
     activateWindow();
@@ -49,12 +57,29 @@ void PanelWindow::showAsPopup(std::optional<QPoint> topLeft) {
 
 void PanelWindow::showAsWindow() {
     setPopup(false);
+    fitWindowToScreen();
+    setSkipTaskbarAndPager(this, false);
+    m_view->fitHeight();
     show();
     raise();
     activateWindow();
 }
 
+void PanelWindow::setPopupArea(const QRect& area) {
+    m_popupArea = area;
+    m_view->setMaximumPanelHeight(area.height() - 2 * kPopupEdge);
+}
+
+void PanelWindow::fitWindowToScreen() {
+    const QScreen* on = screen();
+    if (!on)
+        return;
+    const int frame = frameGeometry().height() - geometry().height();
+    m_view->setMaximumPanelHeight(on->availableGeometry().height() - (frame > 0 ? frame : kFrameAllowance));
+}
+
 QSize PanelWindow::popupSize() const {
+    m_view->fitHeight();
     return m_view->size() + QSize(2 * kPopupEdge, 2 * kPopupEdge);
 }
 
@@ -68,7 +93,9 @@ void PanelWindow::setPopup(bool popup) {
     m_popup = popup;
     const int edge = popup ? kPopupEdge : 0;
     layout()->setContentsMargins(edge, edge, edge, edge);
-    setWindowFlags(popup ? Qt::Dialog | Qt::FramelessWindowHint : Qt::Window);
+    // A tool window: no taskbar entry on desktops that list only application windows, and still not
+    // a grabbing popup.
+    setWindowFlags(popup ? Qt::Tool | Qt::FramelessWindowHint : Qt::Window);
 }
 
 bool PanelWindow::dismissPopup() {
@@ -90,6 +117,16 @@ void PanelWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void PanelWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // A popup that grew (the advanced section opened) stays inside its room, beside the icon.
+    if (!m_popup || !isVisible() || m_popupArea.isEmpty() || m_popupArea.contains(geometry()))
+        return;
+    const QRect area = m_popupArea;
+    move(std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - width())),
+         std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
 }
 
 void PanelWindow::paintEvent(QPaintEvent* event) {

@@ -12,8 +12,9 @@ class ConnectorMenuBarModel;
 class ConnectorMenuBarView;
 
 // The top-level window holding the panel: either a frameless popup beside the tray icon, which
-// closes when the application loses focus or on Esc, or an ordinary titled window that stays until
-// the user closes it.
+// closes when the application loses focus or on Esc and stays out of the taskbar and pager, or an
+// ordinary titled window that stays until the user closes it. Either is at most as tall as the
+// room it has on its screen.
 class PanelWindow : public QWidget {
     Q_OBJECT
 
@@ -26,6 +27,9 @@ public:
     // `topLeft` absent leaves the place to the window system (Wayland places windows itself).
     void showAsPopup(std::optional<QPoint> topLeft);
     void showAsWindow();
+    // The room the popup has beside the icon: its height caps the panel's, and a popup that grows
+    // while shown stays inside it. Set before showAsPopup.
+    void setPopupArea(const QRect& area);
     bool isPopup() const { return m_popup; }
     // The size the popup will have, for placing it before it is shown.
     QSize popupSize() const;
@@ -41,14 +45,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void setPopup(bool popup);
     // Hides the popup, unless one of the panel's dialogs is open.
     bool dismissPopup();
+    void fitWindowToScreen();
 
     ConnectorMenuBarView* m_view;
     bool m_popup = false;
+    QRect m_popupArea;
     QElapsedTimer m_sinceFocusLoss;
 };
 

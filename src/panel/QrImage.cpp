@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "panel/QrImage.h"
 
+#include "panel/PanelPieces.h"
 #include "panel/PanelStyle.h"
 
 #include <QPainter>
@@ -15,6 +16,7 @@ constexpr int kSide = 140;
 } // namespace
 
 QrImage::QrImage(QWidget* parent) : QWidget(parent) {
+    describeDrawnImages();
     setFixedSize(kSide, kSide);
 }
 

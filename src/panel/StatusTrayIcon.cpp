@@ -82,7 +82,7 @@ QIcon trayIconFor(StatusIcon statusIcon) {
 }
 
 StatusTrayIcon::StatusTrayIcon(const DesktopService& service, const LanguageChoice& language, QObject* parent)
-    : QObject(parent), m_service(service), m_language(language), m_icon(this) {
+    : TrayIcon(parent), m_service(service), m_language(language), m_icon(this) {
     afterChanges({&m_service, &m_language}, this, [this] { update(); });
     connect(&m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)

@@ -3,9 +3,9 @@
 
 #include "core/Language.h"
 #include "model/DesktopService.h"
+#include "panel/TrayIcon.h"
 
 #include <QIcon>
-#include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
 
@@ -18,23 +18,17 @@ class LanguageChoice;
 // The bundled tray symbol for one of the model's three status icon names, drawn at every tray size.
 QIcon trayIconFor(StatusIcon statusIcon);
 
-// The tray icon: the model's status symbol and summary, a left click to toggle the panel and a
-// menu to open it or quit.
-class StatusTrayIcon : public QObject {
+// The tray icon through the toolkit (an XEmbed tray on X11): the model's status symbol and summary,
+// a left click to toggle the panel and a menu to open it or quit.
+class StatusTrayIcon : public TrayIcon {
     Q_OBJECT
 
 public:
     StatusTrayIcon(const DesktopService& service, const LanguageChoice& language, QObject* parent = nullptr);
     ~StatusTrayIcon() override;
 
-    void show();
-    // Where the icon is on the screen; empty when the tray host does not say.
-    QRect geometry() const;
-
-signals:
-    void toggleRequested();
-    void openRequested();
-    void quitRequested();
+    void show() override;
+    QRect geometry() const override;
 
 private:
     void update();

@@ -2,6 +2,7 @@
 #include "app/SingleInstance.h"
 #include "app/TrayApplication.h"
 #include "model/DisplayTexts.h"
+#include "panel/ConnectorMenuBarView.h"
 #include "panel/PanelPlacement.h"
 #include "panel/PanelWindow.h"
 #include "panel/StatusTrayIcon.h"
@@ -70,6 +71,56 @@ private slots:
         QCOMPARE(panelPosition(icon, pointer, available, panel), topLeft);
     }
 
+    // The room beside the icon: below a top bar, above a bottom one, beside a side one; all of the
+    // screen when the icon's place is unknown.
+    void area_data() {
+        QTest::addColumn<QRect>("icon");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("area");
+        const QRect laptop(0, 0, 1366, 768);
+        QTest::newRow("top bar, no work area") << QRect(1340, 3, 24, 24) << laptop << QRect(0, 31, 1366, 737);
+        QTest::newRow("top bar, work area below it")
+            << QRect(1340, 3, 24, 24) << QRect(0, 30, 1366, 738) << QRect(0, 31, 1366, 737);
+        QTest::newRow("a host's click point") << QRect(1350, 15, 1, 1) << laptop << QRect(0, 20, 1366, 748);
+        QTest::newRow("bottom bar") << QRect(1200, 772, 24, 24) << QRect(0, 0, 1280, 770)
+                                    << QRect(0, 0, 1280, 768);
+        QTest::newRow("left bar") << QRect(4, 300, 24, 24) << QRect(0, 0, 1280, 800)
+                                  << QRect(32, 0, 1248, 800);
+        QTest::newRow("unknown") << QRect() << laptop << laptop;
+    }
+    void area() {
+        QFETCH(QRect, icon);
+        QFETCH(QRect, available);
+        QFETCH(QRect, area);
+        QCOMPARE(panelArea(icon, available), area);
+    }
+
+    // Common screens with a 30 px bar: the popup fits below or above the bar, whole, and scrolls
+    // only when its content is taller than the room.
+    void popupFitsCommonScreens_data() {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("icon");
+        QTest::newRow("1366 x 768, bar on top") << QRect(0, 0, 1366, 768) << QRect(1336, 3, 24, 24);
+        QTest::newRow("1280 x 800, bar at the bottom") << QRect(0, 0, 1280, 800) << QRect(1250, 773, 24, 24);
+        QTest::newRow("1024 x 600, bar on top") << QRect(0, 0, 1024, 600) << QRect(990, 3, 24, 24);
+    }
+    void popupFitsCommonScreens() {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, icon);
+        Model model(makeTestServices());
+        PanelWindow window(model);
+        finish(model); // the start-up's refresh would write the detail again
+        ModelSeed(model).detail(QStringList(60, "line").join('\n')); // taller than any of these screens
+        QTRY_VERIFY(window.view().contentHeight() > screen.height());
+        const QRect area = panelArea(icon, screen);
+        window.setPopupArea(area);
+        const QRect placed(panelPosition(icon, QPoint(), area, window.popupSize()), window.popupSize());
+        QVERIFY(area.contains(placed));
+        QVERIFY(!placed.intersects(icon.adjusted(-icon.left(), 0, screen.width(), 0))); // clear of the bar
+        QCOMPARE(placed.height(), area.height());
+        finish(model);
+    }
+
     void withoutTrayThePanelIsAWindowWhoseClosingQuits_data() {
         QTest::addColumn<bool>("windowed");
         QTest::newRow("no tray found") << false;
@@ -98,10 +149,11 @@ private slots:
         PanelWindow window(model);
         QSignalSpy closed(&window, &PanelWindow::windowClosed);
         window.showAsPopup(QPoint(120, 80));
-        QVERIFY(window.windowFlags().testFlags(Qt::Dialog | Qt::FramelessWindowHint));
-        QVERIFY(!window.windowFlags().testFlag(Qt::Popup)); // a grabbing popup fails on Wayland
+        // A tool window stays out of the taskbar; a grabbing popup would fail on Wayland.
+        QCOMPARE(window.windowType(), Qt::Tool);
+        QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(window.pos(), QPoint(120, 80));
-        QCOMPARE(window.size(), window.popupSize());
+        QTRY_COMPARE(window.size(), window.popupSize());
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
         QCOMPARE(closed.count(), 0); // hiding the popup is not closing the application's window

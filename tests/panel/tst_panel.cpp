@@ -2,7 +2,10 @@
 #include "panel/ConnectorMenuBarView.h"
 #include "support/ModelTest.h"
 
+#include "panel/PanelPieces.h"
+
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -342,6 +345,74 @@ private slots:
                      qPrintable(text->objectName()));
         QVERIFY(find<QTextEdit>("statusDetail")->height() > 5 * find("statusDetail")->fontMetrics().height());
         QCOMPARE(text("statusDiagnostics"), "one\ntwo\nthree…");
+    }
+
+    // As tall as what it shows, never a grey strip under the Quit row nor a scroll bar with nothing
+    // to scroll; growing with the advanced section up to its room, and scrolling beyond it.
+    void heightFollowsTheContentUpToTheRoom() {
+        const auto* scroll = find<QScrollArea>("panelScrollArea");
+        const auto fitsWhole = [&] {
+            return m_view->height() == m_view->contentHeight() &&
+                   scroll->verticalScrollBar()->maximum() == 0 && !scroll->verticalScrollBar()->isVisible();
+        };
+        QTRY_VERIFY(fitsWhole());
+        QCOMPARE(m_view->width(), 430);
+        const int collapsed = m_view->height();
+        QVERIFY(collapsed < 700);
+        const QWidget* quit = find("quitButton");
+        QCOMPARE(m_view->height() - quit->mapTo(m_view.get(), QPoint(0, quit->height())).y(), 14);
+
+        m_view->setMaximumPanelHeight(5000);
+        click("advancedToggle");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        QTRY_VERIFY(m_view->height() > collapsed);
+        QTRY_VERIFY(fitsWhole());
+
+        m_view->setMaximumPanelHeight(300);
+        QCOMPARE(m_view->height(), 300);
+        QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
+        QVERIFY(scroll->verticalScrollBar()->maximum() > 0);
+        click("advancedToggle");
+        m_view->setMaximumPanelHeight(5000);
+        QTRY_COMPARE(m_view->height(), collapsed);
+    }
+
+    // Each check's mark is an image a screen reader names by its state, in the panel's language;
+    // the QR code is an image with its name.
+    void drawnImagesAreNamedForScreenReaders_data() {
+        QTest::addColumn<AppLanguage>("language");
+        QTest::addColumn<QStringList>("names"); // OK, Warning, QR code
+        QTest::newRow("English") << AppLanguage::english << QStringList{"OK", "Warning", "QR code"};
+        QTest::newRow("Chinese") << AppLanguage::chinese << QStringList{"正常", "警告", "二维码"};
+    }
+    void drawnImagesAreNamedForScreenReaders() {
+        QFETCH(AppLanguage, language);
+        QFETCH(QStringList, names);
+        m_model->language().setLanguage(language);
+        pairWithQr(realPng());
+        const auto image = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); };
+        const auto mark = [this](const char* list, const QString& row) {
+            return find(list)->findChild<QWidget*>(row)->findChild<panel::CheckIcon*>();
+        };
+        for (const char* list : {"setupChecks", "connectivityChecks"}) {
+            const QList<SetupCheck> checks{{"ready", "Ready", "fine", true},
+                                           {"notReady", "Not Ready", "no", false}};
+            if (QByteArray(list) == "setupChecks")
+                ModelSeed(*m_model).setupChecks(checks);
+            else
+                ModelSeed(*m_model).connectivityChecks(checks);
+            QTRY_VERIFY(find(list)->findChild<QWidget*>("check-notReady"));
+            for (const auto& [row, name] :
+                 {std::pair{"check-ready", names[0]}, std::pair{"check-notReady", names[1]}}) {
+                QAccessibleInterface* node = image(mark(list, row));
+                QVERIFY(node);
+                QCOMPARE(node->role(), QAccessible::Graphic);
+                QTRY_COMPARE(node->text(QAccessible::Name), name);
+            }
+        }
+        QAccessibleInterface* qr = image(find("qrImage"));
+        QCOMPARE(qr->role(), QAccessible::Graphic);
+        QTRY_COMPARE(qr->text(QAccessible::Name), names[2]);
     }
 
     void oneUpdatePerTurnOfTheEventLoop() {

@@ -38,6 +38,9 @@ public:
     ModelSeed& setupChecks(QList<SetupCheck> value) {
         return m.diagnostics().publish(m.diagnostics().m_setupChecks, std::move(value)), *this;
     }
+    ModelSeed& connectivityChecks(QList<SetupCheck> value) {
+        return m.diagnostics().publish(m.diagnostics().m_connectivityChecks, std::move(value)), *this;
+    }
     ModelSeed& download(std::optional<TransferProgress> value) {
         return m.installer().setDownloadProgress(std::move(value)), *this;
     }

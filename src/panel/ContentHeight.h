@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QObject>
+
+class QScrollArea;
+class QWidget;
+
+namespace skerrin::panel {
+
+// Keeps the panel as tall as the content of its scroll area, up to a limit (the room on the screen
+// it opens on), following the content as blocks appear, wrap or go. Below the limit nothing
+// scrolls and nothing is left empty; above it the content scrolls.
+class ContentHeight : public QObject {
+    Q_OBJECT
+
+public:
+    ContentHeight(QWidget* panel, QScrollArea* scroll, int limit);
+
+    void setLimit(int limit);
+    int limit() const { return m_limit; }
+    // The content's height at the panel's width, whatever the limit.
+    int contentHeight() const;
+    void fit();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* m_panel;
+    QScrollArea* m_scroll;
+    const QObject* m_content;
+    int m_limit;
+    bool m_pending = false;
+};
+
+} // namespace skerrin::panel

@@ -1,0 +1,8 @@
+// SPDX-License-Identifier: MIT
+#include "panel/TrayIcon.h"
+
+namespace skerrin {
+
+TrayIcon::~TrayIcon() = default;
+
+} // namespace skerrin
