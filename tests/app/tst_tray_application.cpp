@@ -43,8 +43,6 @@ private slots:
         // Below the icon, pushed left to stay on the screen.
         QTest::newRow("icon top right")
             << QRect(1250, 2, 24, 24) << far << belowTopBar << panel << QPoint(880, 30);
-        QTest::newRow("icon in the corner")
-            << QRect(1257, 1, 22, 26) << far << full << panel << QPoint(880, 31);
         QTest::newRow("icon bottom left")
             << QRect(4, 776, 24, 24) << far << aboveBottomBar << panel << QPoint(0, 272);
         QTest::newRow("icon in a left bar")
@@ -67,8 +65,7 @@ private slots:
         QFETCH(QPoint, pointer);
         QFETCH(QRect, available);
         QFETCH(QSize, panel);
-        QFETCH(QPoint, topLeft);
-        QCOMPARE(panelPosition(icon, pointer, available, panel), topLeft);
+        QTEST(panelPosition(icon, pointer, available, panel), "topLeft");
     }
 
     // The room beside the icon: below a top bar, above a bottom one, beside a side one; all of the
@@ -91,8 +88,7 @@ private slots:
     void area() {
         QFETCH(QRect, icon);
         QFETCH(QRect, available);
-        QFETCH(QRect, area);
-        QCOMPARE(panelArea(icon, available), area);
+        QTEST(panelArea(icon, available), "area");
     }
 
     // Common screens with a 30 px bar: the popup fits below or above the bar, whole, and scrolls
@@ -135,7 +131,6 @@ private slots:
         PanelWindow& window = app.panel();
         QVERIFY(!app.hasTray());
         QVERIFY(window.isVisible());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Skerrin"));
         QVERIFY(!window.windowFlags().testFlag(Qt::FramelessWindowHint));
         QTest::keyClick(&window, Qt::Key_Escape); // an ordinary window never closes by itself
         QVERIFY(window.isVisible());
@@ -203,18 +198,9 @@ private slots:
         finish(model);
     }
 
-    void secondLaunchHandsOverToTheFirst() {
-        SingleInstance first("test.Skerrin");
-        QCOMPARE(first.start(), SingleInstance::Role::primary);
-        QSignalSpy shown(&first, &SingleInstance::showRequested);
-        for (int launch = 1; launch <= 2; ++launch) { // the first hand-over left the socket alone
-            SingleInstance later("test.Skerrin");
-            QCOMPARE(later.start(), SingleInstance::Role::handedOver);
-            QTRY_COMPARE(shown.count(), launch);
-        }
-    }
-
-    void crashedInstanceIsReplaced() {
+    // A lock and socket a crashed instance left are taken over; each later launch hands over, and
+    // a hand-over leaves the socket for the next one.
+    void crashedInstanceIsReplacedThenLaterLaunchesHandOver() {
         QProcess gone;
         gone.start("true");
         QVERIFY(gone.waitForStarted());
@@ -226,9 +212,11 @@ private slots:
         SingleInstance next("test.Skerrin");
         QCOMPARE(next.start(), SingleInstance::Role::primary);
         QSignalSpy shown(&next, &SingleInstance::showRequested);
-        SingleInstance later("test.Skerrin");
-        QCOMPARE(later.start(), SingleInstance::Role::handedOver);
-        QTRY_COMPARE(shown.count(), 1);
+        for (int launch = 1; launch <= 2; ++launch) {
+            SingleInstance later("test.Skerrin");
+            QCOMPARE(later.start(), SingleInstance::Role::handedOver);
+            QTRY_COMPARE(shown.count(), launch);
+        }
     }
 
     void liveLockKeepsItsSocket() {

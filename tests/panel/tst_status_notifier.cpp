@@ -202,10 +202,11 @@ private slots:
         icon.show();
         const QString service = icon.item().serviceName();
         Host host;
-        QCOMPARE(host.property(service, "Id").toString(), QString("Skerrin"));
-        QCOMPARE(host.property(service, "Title").toString(), QString("Skerrin"));
-        QCOMPARE(host.property(service, "Status").toString(), QString("Active"));
-        QCOMPARE(host.property(service, "Category").toString(), QString("ApplicationStatus"));
+        for (const auto& [name, value] : {std::pair{"Id", "Skerrin"},
+                                          {"Title", "Skerrin"},
+                                          {"Status", "Active"},
+                                          {"Category", "ApplicationStatus"}})
+            QCOMPARE(host.property(service, name).toString(), QString(value));
         QCOMPARE(host.property(service, "Menu").value<QDBusObjectPath>().path(), QString("/MenuBar"));
         QVERIFY(!host.property(service, "ItemIsMenu").toBool()); // a left click activates
 
@@ -310,20 +311,18 @@ private slots:
         QVERIFY(panel.isPopup());
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         const QRect placed = panel.geometry();
-        QVERIFY2(screen.contains(placed), qPrintable(QString("%1,%2 %3x%4")
-                                                         .arg(placed.x())
-                                                         .arg(placed.y())
-                                                         .arg(placed.width())
-                                                         .arg(placed.height())));
+        const QByteArray where = QString("%1,%2 %3x%4")
+                                     .arg(placed.x())
+                                     .arg(placed.y())
+                                     .arg(placed.width())
+                                     .arg(placed.height())
+                                     .toUtf8();
+        QVERIFY2(screen.contains(placed), where);
         const QPoint anchor = click.isNull() ? pointer : click;
         if (anchor.y() < screen.center().y())
-            QVERIFY(placed.top() > anchor.y()); // below the bar, not over it
+            QVERIFY2(placed.top() > anchor.y(), where); // below the bar, not over it
         else
-            QVERIFY2(placed.bottom() < anchor.y() || click.isNull(), qPrintable(QString("%1,%2 %3x%4")
-                                                                                    .arg(placed.x())
-                                                                                    .arg(placed.y())
-                                                                                    .arg(placed.width())
-                                                                                    .arg(placed.height())));
+            QVERIFY2(placed.bottom() < anchor.y() || click.isNull(), where);
         if (click.isNull())
             QCOMPARE(placed.bottom(), screen.bottom()); // against the edge by the pointer
         else

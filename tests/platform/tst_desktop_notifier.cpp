@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/linux/DBusDesktopNotifier.h"
+#include "support/PrivateBus.h"
 #include "support/TestRuntime.h"
 
 #include <QDBusConnectionInterface>
@@ -15,34 +16,6 @@ using namespace skerrin;
 using namespace skerrin::test;
 
 namespace {
-
-// A session bus of the test's own, with no services but those the test starts (and, when given, the
-// activatable ones in `serviceDir`).
-class PrivateBus {
-public:
-    explicit PrivateBus(const QString& folder, const QString& serviceDir = {}) {
-        const QString config = folder + "/bus.conf";
-        writeFile(config,
-                  "<busconfig><type>session</type><listen>unix:tmpdir=" + folder.toUtf8() +
-                      "</listen><auth>EXTERNAL</auth>" +
-                      (serviceDir.isEmpty() ? "" : "<servicedir>" + serviceDir.toUtf8() + "</servicedir>") +
-                      "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                      "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                      "</policy></busconfig>");
-        m_daemon.start("dbus-daemon", {"--nofork", "--print-address=1", "--config-file=" + config});
-        if (m_daemon.waitForReadyRead(10000))
-            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        m_daemon.terminate();
-        m_daemon.waitForFinished(5000);
-    }
-    const QString& address() const { return m_address; }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
-};
 
 // Ends a child started by the test, whatever happened.
 void stop(QProcess& process) {
@@ -104,12 +77,12 @@ private slots:
                           "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=/bin/false\n"));
         std::optional<PrivateBus> bus;
         if (busExists) {
-            bus.emplace(folder, activatable ? services : QString());
-            QVERIFY(!bus->address().isEmpty());
+            bus.emplace(activatable ? services : QString(), false);
+            QVERIFY(bus->isRunning());
         }
         const QString name = QTest::currentDataTag();
-        const QDBusConnection connection =
-            QDBusConnection::connectToBus(bus ? bus->address() : "unix:path=" + folder + "/no-bus", name);
+        const QDBusConnection connection = QDBusConnection::connectToBus(
+            bus ? QString::fromUtf8(bus->address()) : "unix:path=" + folder + "/no-bus", name);
         QCOMPARE(connection.isConnected(), busExists);
         const auto notifier = makeDBusDesktopNotifier(connection, {"Skerrin", "skerrin", "skerrin"});
         QCOMPARE(notifier->isAvailable(), available);
@@ -124,8 +97,8 @@ private slots:
             QSKIP("dunst is not installed (script/bootstrap installs it)");
         QVERIFY2(!QStandardPaths::findExecutable("Xvfb").isEmpty(), "Xvfb is missing");
         const QString folder = m_dir.filePath("daemon");
-        PrivateBus bus(folder);
-        QVERIFY(!bus.address().isEmpty());
+        PrivateBus bus({}, false);
+        QVERIFY(bus.isRunning());
 
         // The daemon finds the icon by its name, and runs the script only for this application's
         // desktop entry and name: the script's record proves all three arrived.
@@ -145,14 +118,14 @@ private slots:
         QProcess daemon;
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DISPLAY", ':' + QString::fromUtf8(display.readLine()).trimmed());
-        environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromUtf8(bus.address()));
         daemon.setProcessEnvironment(environment);
         daemon.setProcessChannelMode(QProcess::MergedChannels);
         daemon.start(dunst, {"-config", folder + "/dunstrc"});
         const auto stopDaemon = qScopeGuard([&] { stop(daemon); });
 
         // The application's own notifier, on what it takes for the session bus.
-        const ScopedEnv sessionBus("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+        const ScopedEnv sessionBus("DBUS_SESSION_BUS_ADDRESS", bus.address());
         const auto notifier = makeDesktopNotifier();
         QVERIFY2(QTest::qWaitFor([&] { return notifier->isAvailable(); }, 10000),
                  daemon.readAll().constData());

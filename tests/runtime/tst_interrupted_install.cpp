@@ -193,8 +193,6 @@ private slots:
             // What the kill left, as a user's next start finds it.
             const QString left = rootIs(at("home"));
             QVERIFY2(left == "old" || left == "new" || (refuseExchange && left == "missing"), row);
-            const QStringList staging = entries(installRoot(at("home"))).filter("staging");
-            const QStringList tokens = withToken(installRoot(at("home")));
 
             // Recovery alone, in a copy of the home: the root is the old runtime or the new one,
             // and no staging folder is left.
@@ -212,10 +210,6 @@ private slots:
             QVERIFY2(message == (left == "new" ? kAlreadyInstalled : kInstalled), qPrintable(row + message));
             QCOMPARE(next.state.value("runtimeRoot").toString(), runtimeRoot(at("home")));
             verifyInstalled(at("home"), left == "new");
-
-            qInfo("%s | left: root %s, %lld staging, token in %s | recovered: root %s", row.constData(),
-                  qPrintable(left), qlonglong(staging.size()),
-                  qPrintable(tokens.isEmpty() ? "-" : normalized(tokens.join(", "))), qPrintable(recovered));
         }
     }
 

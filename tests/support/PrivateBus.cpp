@@ -8,18 +8,20 @@
 
 namespace skerrin::test {
 
-PrivateBus::PrivateBus() {
+PrivateBus::PrivateBus(const QString& serviceDir, bool asSessionBus) {
     const QString config = m_dir.filePath(QStringLiteral("session.conf"));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly))
         return;
-    file.write(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+    file.write(
+        R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>session</type>
   <listen>unix:dir=)" +
-               m_dir.path().toUtf8() + R"(</listen>
-  <auth>EXTERNAL</auth>
+        m_dir.path().toUtf8() + R"(</listen>
+  <auth>EXTERNAL</auth>)" +
+        (serviceDir.isEmpty() ? QByteArray() : "<servicedir>" + serviceDir.toUtf8() + "</servicedir>") + R"(
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/>
@@ -38,7 +40,7 @@ PrivateBus::PrivateBus() {
     while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
     }
     m_address = m_daemon.readLine().trimmed();
-    if (!m_address.isEmpty())
+    if (asSessionBus && !m_address.isEmpty())
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_address);
 }
 

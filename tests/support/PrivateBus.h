@@ -3,16 +3,17 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <QString>
 #include <QTemporaryDir>
 
 namespace skerrin::test {
 
-// A session bus of the test's own: a dbus-daemon on a socket in a temporary folder, made the
-// session bus of the process (DBUS_SESSION_BUS_ADDRESS) before anything connects to one, and
-// stopped with the object.
+// A session bus of the test's own: a dbus-daemon on a socket in a temporary folder, with no services
+// but those the test starts (and the activatable ones in `serviceDir`), stopped with the object. As
+// the process's session bus (DBUS_SESSION_BUS_ADDRESS) it must come before anything connects to one.
 class PrivateBus {
 public:
-    PrivateBus();
+    explicit PrivateBus(const QString& serviceDir = {}, bool asSessionBus = true);
     ~PrivateBus();
     bool isRunning() const { return !m_address.isEmpty(); }
     const QByteArray& address() const { return m_address; }
