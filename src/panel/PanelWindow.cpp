@@ -50,6 +50,7 @@ void PanelWindow::showAsPopup(std::optional<QPoint> topLeft) {
         move(*topLeft);
     setSkipTaskbarAndPager(this, true);
     m_view->fitHeight();
+    m_holdsBottom = topLeft && !m_popupArea.isEmpty() && y() + height() - 1 >= m_popupArea.bottom();
     show();
     raise();
     activateWindow();
@@ -121,10 +122,17 @@ void PanelWindow::keyPressEvent(QKeyEvent* event) {
 
 void PanelWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // A popup that grew (the advanced section opened) stays inside its room, beside the icon.
-    if (!m_popup || !isVisible() || m_popupArea.isEmpty() || m_popupArea.contains(geometry()))
+    // A popup that grew (the advanced section opened) stays inside its room, beside the icon; one
+    // against the bottom of its room stays there as its content changes.
+    if (!m_popup || !isVisible() || m_popupArea.isEmpty())
         return;
     const QRect area = m_popupArea;
+    if (m_holdsBottom) {
+        move(x(), std::max(area.top(), area.bottom() + 1 - height()));
+        return;
+    }
+    if (area.contains(geometry()))
+        return;
     move(std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - width())),
          std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
 }

@@ -56,6 +56,9 @@ private:
     ConnectorMenuBarView* m_view;
     bool m_popup = false;
     QRect m_popupArea;
+    // Placed against the bottom of its room (a bottom bar, the pointer low on the screen): it keeps
+    // that edge when its content grows or shrinks.
+    bool m_holdsBottom = false;
     QElapsedTimer m_sinceFocusLoss;
 };
 
