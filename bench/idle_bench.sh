@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
-# The tray application idle with its panel hidden, under Xvfb with a real tray host: the CPU time
-# it takes over 60 s, and how often its threads wake (poll calls), against the same counts for
-# the tray host itself in the same minute.
+# The tray application idle with its panel hidden, under Xvfb with a real tray host, twice: with
+# keeping online off and no runtime, and with keeping online on over a started copy of the
+# reference runtime, so that each 30 s pass runs the runtime's real status script. For each run:
+# the CPU time it takes over SECONDS (its own, and its children's: the status scripts), and how
+# often its threads wake (poll calls), against the same count for the tray host in the same span.
 # Usage: bench/idle_bench.sh SKERRIN_BINARY [SECONDS]
 set -euo pipefail
-skerrin="$1"
+skerrin="$(realpath "$1")"
 seconds="${2:-60}"
+reference_runtime="$(cd "$(dirname "$0")/.." && pwd)/tools/reference-runtime"
 work="$(mktemp -d "${TMPDIR:-/tmp}/skerrin-idle.XXXXXX")"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
 export SKERRIN_PLATFORM_BASE_URL=http://127.0.0.1:9
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
 pids=()
+connectors=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}" "${connectors[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -28,29 +29,64 @@ trayer --edge top --align right --widthtype request --height 28 >/dev/null 2>&1 
 tray=$!
 pids+=("$tray")
 sleep 1
-"$skerrin" >"$work/app.log" 2>&1 &
-app=$!
-pids+=("$app")
-sleep 5 # start-up and the first refresh pass are not idling
 
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+ticks="$(getconf CLK_TCK)"
+own_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+child_ticks() { awk '{print $16 + $17}' "/proc/$1/stat"; } # children it has waited for
 wakeups() {
   { timeout -s INT "$seconds" strace -f -c -e trace=poll,ppoll -p "$1" 2>&1 >/dev/null || true; } \
     | awk '$NF ~ /^p?poll$/ {sum += $4} END {print sum + 0}'
 }
-before="$(cpu_ticks "$app")"
-started="$(date +%s.%N)"
-wakeups "$tray" >"$work/tray.wakeups" &
-app_wakeups="$(wakeups "$app")"
-wait $! || true
-ended="$(date +%s.%N)"
-after="$(cpu_ticks "$app")"
-ticks="$(getconf CLK_TCK)"
-awk -v c=$((after - before)) -v t="$ticks" -v s="$started" -v e="$ended" -v w="$app_wakeups" \
-  -v tw="$(cat "$work/tray.wakeups")" 'BEGIN {
-    wall = e - s; cpu = c / t
-    printf "idle_seconds: %.1f\n", wall
-    printf "idle_cpu_seconds: %.2f (%.3f %% of wall; goal <= 0.1 %%)\n", cpu, 100 * cpu / wall
-    printf "idle_poll_wakeups: skerrin %d, tray host %d (%.2f per second; the refresh loop runs every 30 s)\n", w, tw, w / wall
+
+# One idle span in a home of its own; leaves "wall own_cpu children_cpu app_wakeups host_wakeups"
+# in the variable named by NAME.
+idle_run() {
+  local name="$1" watching="$2" home="$work/$1" app before_own before_child started ended app_wakeups
+  mkdir -p "$home/.config" "$home/run"
+  chmod 700 "$home/run"
+  export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/run"
+  if [ "$watching" = on ]; then
+    mkdir -p "$home/.brevant"
+    cp -R "$reference_runtime" "$home/.brevant/brevant-runtime"
+    rm -rf "$home/.brevant/brevant-runtime/state" "$home/.brevant/brevant-runtime/config/.env"
+    "$skerrin" watch on </dev/null >"$work/$name-watch.log" 2>&1
+    "$skerrin" start </dev/null >"$work/$name-start.log" 2>&1
+    connectors+=("$(cat "$home/.brevant/brevant-runtime/state/connector.pid")")
+  fi
+  "$skerrin" </dev/null >"$work/$name-app.log" 2>&1 &
+  app=$!
+  pids+=("$app")
+  sleep 5 # start-up and the first refresh pass are not idling
+
+  before_own="$(own_ticks "$app")"
+  before_child="$(child_ticks "$app")"
+  started="$(date +%s.%N)"
+  wakeups "$tray" >"$work/$name-tray.wakeups" &
+  app_wakeups="$(wakeups "$app")"
+  wait $! || true
+  ended="$(date +%s.%N)"
+  if ! kill -0 "$app" 2>/dev/null; then
+    echo "skerrin ended during the idle span ($name); its log:" >&2
+    cat "$work/$name-app.log" >&2
+    exit 1
+  fi
+  printf -v "$name" '%s' "$(awk -v s="$started" -v e="$ended" -v t="$ticks" \
+    -v o="$(($(own_ticks "$app") - before_own))" -v c="$(($(child_ticks "$app") - before_child))" \
+    -v w="$app_wakeups" -v tw="$(cat "$work/$name-tray.wakeups")" \
+    'BEGIN { printf "%.2f %.3f %.3f %d %d", e - s, o / t, c / t, w, tw }')"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+  if [ "$watching" = on ]; then "$skerrin" stop </dev/null >"$work/$name-stop.log" 2>&1 || true; fi
+}
+
+idle_run off off
+idle_run on on
+# shellcheck disable=SC2154 # both set by idle_run
+awk -v off="$off" -v on="$on" 'BEGIN {
+    split(off, a, " "); split(on, b, " ")
+    printf "idle_seconds: %.1f (keep online off), %.1f (keep online on)\n", a[1], b[1]
+    printf "idle_cpu_seconds: off %.2f (%.3f %% of wall; goal <= 0.1 %%), on %.2f (%.3f %%) + status scripts %.2f (%.3f %%)\n",
+      a[2], 100 * a[2] / a[1], b[2], 100 * b[2] / b[1], b[3], 100 * b[3] / b[1]
+    printf "idle_poll_wakeups_per_minute: off %.1f, on %.1f; tray host %.1f, %.1f (a pass every 30 s)\n",
+      60 * a[4] / a[1], 60 * b[4] / b[1], 60 * a[5] / a[1], 60 * b[5] / b[1]
   }'
-kill -0 "$app" 2>/dev/null || { echo "skerrin ended during the idle minute; its log:" >&2; cat "$work/app.log" >&2; exit 1; }
