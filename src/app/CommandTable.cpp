@@ -112,6 +112,8 @@ const CommandSpec kCommands[] = {
      "keep the desktop service online from the tray (on|off), or here in the foreground", watch, false},
     {"unpair", CommandArgument::none, "remove this desktop's current pairing",
      [](Model& m, QString) { return m.maintenance().unpairCurrentInstallation(); }, true, true},
+    {"report", CommandArgument::none, "print a support report (Markdown), secrets masked", nothing, true,
+     false, false, true},
     {"uninstall", CommandArgument::none, "remove the runtime and forget it; Skerrin then quits",
      [](Model& m, QString) { return m.maintenance().uninstallDesktopRuntime(); }, true, true},
 };
