@@ -16,8 +16,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <QCoroTask>
 
@@ -34,11 +37,16 @@ struct Usage {
     double rssMiB = 0;
     double heapMiB = 0; // what malloc has handed out and not had back, all arenas
     int descriptors = 0;
+    QStringList descriptorTargets; // what each points at: a file, pipe:[…] or socket:[…]
     int threads = 0;
 };
 
 // From /proc/self: VmRSS and Threads of status, and the entries of fd.
 Usage usageNow() {
+    // A moment for what closes on its own (a finished request's socket, a reaped child's pipe).
+    QEventLoop settle;
+    QTimer::singleShot(250, &settle, &QEventLoop::quit);
+    settle.exec();
     Usage usage;
     for (const QByteArray& line : readFile(QStringLiteral("/proc/self/status")).split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
@@ -51,7 +59,10 @@ Usage usageNow() {
     }
     const struct mallinfo2 heap = mallinfo2();
     usage.heapMiB = double(heap.uordblks + heap.hblkhd) / (1024 * 1024);
-    usage.descriptors = int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot).size());
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        usage.descriptorTargets << fd.fileName() + u'=' + fd.symLinkTarget();
+    usage.descriptors = int(usage.descriptorTargets.size());
     return usage;
 }
 
@@ -136,6 +147,10 @@ int main(int argc, char** argv) {
                 "growth is the allocator's)\n",
                 end.heapMiB - warm.heapMiB);
     std::printf("fds_change_after_warmup: %+d (goal 0)\n", end.descriptors - warm.descriptors);
+    if (end.descriptors != warm.descriptors)
+        std::printf("descriptors after the warm-up: %s\ndescriptors at the end: %s\n",
+                    qPrintable(warm.descriptorTargets.join(u' ')),
+                    qPrintable(end.descriptorTargets.join(u' ')));
     std::printf("threads_change_after_warmup: %+d (goal 0)\n", end.threads - warm.threads);
     std::printf("ms_per_refresh: %.1f\n", double(timer.elapsed()) / count);
     if (failed > 0)
