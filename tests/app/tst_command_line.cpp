@@ -255,6 +255,7 @@ private slots:
         QVERIFY(report.contains("connected with ••••oken"));
         QVERIFY(report.contains("Qt platform plugin: none (command line)"));
         QVERIFY(report.contains("- Root: ~/rt\n"));
+        QVERIFY(report.contains("(`runtime`): ~/rt\n") && report.contains("ChatGPT"));
         QVERIFY2(!report.contains(m_home->path().toUtf8()), report.constData());
         QVERIFY(!m_printed.contains(kToken) && !m_printed.contains(secret));
         // The files on disk are left as they were.
