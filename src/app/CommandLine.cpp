@@ -15,6 +15,7 @@
 #include "model/PrimaryAction.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "model/SupportReport.h"
 #include "process/ProcessRunner.h"
 
 #include <QCoreApplication>
@@ -100,6 +101,21 @@ int printState(const ConnectorMenuBarModel& model, const Command& command) {
     return status;
 }
 
+// The support report on standard output: 0, or 1 when it could not be written.
+int printReport(const ConnectorMenuBarModel& model) {
+    const ReportEnvironment environment{qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+                                        qEnvironmentVariable("XDG_SESSION_TYPE"),
+                                        QStringLiteral("none (command line)"), std::nullopt};
+    const QByteArray text = model.maintenance().supportReport(environment).toUtf8();
+    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
+        std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "skerrin: could not write the report to standard output: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
 // One headless command from the first refresh pass to its exit status.
 class HeadlessRun : public QObject {
 public:
@@ -135,7 +151,9 @@ public:
         // A watcher in the foreground has said everything in its lines.
         const bool watched =
             m_command.spec->argument == CommandArgument::optionalOnOff && m_command.argument.isEmpty();
-        const int status = watched ? 0 : printState(m_model, m_command);
+        const int status = watched                        ? 0
+                           : m_command.spec->printsReport ? printReport(m_model)
+                                                          : printState(m_model, m_command);
         // After an uninstall the application ends when the model asks, half a second later.
         if (m_model.maintenance().isQuitScheduled())
             co_await qCoro(&m_model.maintenance(), &Maintenance::quitRequested);

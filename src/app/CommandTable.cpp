@@ -73,6 +73,12 @@ QCoro::Task<> watch(Model& model, QString onOff) {
     print(QStringLiteral("stopped"), QString());
 }
 
+// A report says what every check finds now: the whole refresh first, as the panel's Refresh does,
+// without counting as the user's refresh.
+QCoro::Task<> readEverything(Model& model, QString) {
+    co_await model.refresher().runFullRefresh();
+}
+
 QCoro::Task<> launchAtLogin(Model& model, QString onOff) {
     model.maintenance().setLaunchAtLogin(onOff == QLatin1String("on"));
     co_return;
@@ -112,6 +118,8 @@ const CommandSpec kCommands[] = {
      "keep the desktop service online from the tray (on|off), or here in the foreground", watch, false},
     {"unpair", CommandArgument::none, "remove this desktop's current pairing",
      [](Model& m, QString) { return m.maintenance().unpairCurrentInstallation(); }, true, true},
+    {"report", CommandArgument::none, "refresh, then print a support report (Markdown), secrets masked",
+     readEverything, true, false, false, true},
     {"uninstall", CommandArgument::none, "remove the runtime and forget it; Skerrin then quits",
      [](Model& m, QString) { return m.maintenance().uninstallDesktopRuntime(); }, true, true},
 };

@@ -22,6 +22,7 @@ struct CommandSpec {
     bool readsStatus = true;    // else the status is shown as not read yet
     bool showsOutput = false;   // the script's output follows the message
     bool showsDownload = false; // the archive's progress on a terminal
+    bool printsReport = false;  // the support report instead of the state
 };
 
 std::span<const CommandSpec> commandTable();

@@ -25,12 +25,12 @@ QCoro::Task<ActionOutcome> ActionRunner::run(Action action) {
         const QString refused = m_language.ui(QStringLiteral("Another action is running."),
                                               QStringLiteral("另一个操作正在进行。"));
         setTransientMessage(refused);
-        m_lastOutcome = ActionOutcome{ActionOutcome::Kind::refused, refused};
+        m_lastOutcome = ActionOutcome{ActionOutcome::Kind::refused, masked(refused)};
         co_return *m_lastOutcome;
     }
     if (action.refusal) {
         setTransientMessage(*action.refusal);
-        m_lastOutcome = ActionOutcome{ActionOutcome::Kind::refused, *action.refusal};
+        m_lastOutcome = ActionOutcome{ActionOutcome::Kind::refused, masked(*action.refusal)};
         co_return *m_lastOutcome;
     }
     m_actionRunning = true;
@@ -52,6 +52,9 @@ QCoro::Task<ActionOutcome> ActionRunner::run(Action action) {
         m_cancel.reset();
         publish(m_canCancel, false);
     }
+    if (m_rereadSecrets)
+        m_rereadSecrets();
+    m_lastAction = LastAction{action.scriptPath, result.ok() ? 0 : result.failure().code};
 
     ActionOutcome outcome;
     if (result.ok()) {
@@ -61,7 +64,7 @@ QCoro::Task<ActionOutcome> ActionRunner::run(Action action) {
         setTransientMessage(outcome.message);
         setLatestActionOutput(outcome.message);
     } else {
-        outcome = {ActionOutcome::Kind::failed, result.failure().description()};
+        outcome = {ActionOutcome::Kind::failed, masked(result.failure().description())};
         publishResult(result, action);
     }
     m_lastOutcome = outcome;
@@ -105,7 +108,7 @@ void ActionRunner::publishResult(const Result<QString>& result, const Action& ac
 
 void ActionRunner::fail(const QString& message) {
     setTransientMessage(message);
-    m_lastOutcome = ActionOutcome{ActionOutcome::Kind::failed, message};
+    m_lastOutcome = ActionOutcome{ActionOutcome::Kind::failed, masked(message)};
 }
 
 ActionRunner::BusyHold::BusyHold(ActionRunner& runner) : m_runner(runner) {

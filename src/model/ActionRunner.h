@@ -4,6 +4,7 @@
 #include "core/Result.h"
 #include "model/Published.h"
 #include "process/Cancellation.h"
+#include "runtime/SecretMask.h"
 
 #include <QCoroTask>
 
@@ -32,6 +33,8 @@ struct Action {
     std::optional<QString> runningOutput;
     // When set, the action does not run and this is shown instead (no runtime, say).
     std::optional<QString> refusal;
+    // The runtime script it runs, when it runs one: remembered for the support report.
+    std::optional<QString> scriptPath;
     bool cancellable = false;
     ShowResult show = ShowResult::outputOrFallback;
     FollowUp followUp = FollowUp::fullRefresh;
@@ -43,6 +46,12 @@ struct Action {
 inline QCoro::Task<Result<QString>> readyResult(Result<QString> result) {
     co_return result;
 }
+
+// What the last action that ran was: its script and how it ended.
+struct LastAction {
+    std::optional<QString> scriptPath;
+    int exitStatus = 0; // 0 on success, else the failure's code (a script's exit status)
+};
 
 struct ActionOutcome {
     enum class Kind { succeeded, failed, cancelled, refused };
@@ -67,6 +76,16 @@ public:
     QString latestActionSummary() const;
     // The last action's ending, absent before the first.
     const std::optional<ActionOutcome>& lastOutcome() const { return m_lastOutcome; }
+    // The last action that ran (not one refused), absent before the first.
+    const std::optional<LastAction>& lastAction() const { return m_lastAction; }
+
+    // Every message and output is stored with the runtime's secrets masked. `reread` reads the
+    // secrets again; it runs once after each operation, which may have written a new one.
+    void setSecretMask(const SecretMask& mask, std::function<void()> reread) {
+        m_mask = &mask;
+        m_rereadSecrets = std::move(reread);
+    }
+    QString masked(const QString& text) const { return m_mask ? m_mask->apply(text) : text; }
 
     // The full refresh sequence that follows an action; set once by whoever owns the controllers.
     void setFollowUpRefresh(std::function<QCoro::Task<>()> refresh) {
@@ -110,8 +129,12 @@ private:
 
     void updateBusy();
     void publishResult(const Result<QString>& result, const Action& action);
-    void setTransientMessage(std::optional<QString> value) { publish(m_transientMessage, std::move(value)); }
-    void setLatestActionOutput(QString value) { publish(m_latestActionOutput, std::move(value)); }
+    void setTransientMessage(std::optional<QString> value) {
+        if (value)
+            value = masked(*value);
+        publish(m_transientMessage, std::move(value));
+    }
+    void setLatestActionOutput(const QString& value) { publish(m_latestActionOutput, masked(value)); }
     QString cancelledText() const;
 
     const LanguageChoice& m_language;
@@ -121,6 +144,9 @@ private:
     std::optional<QString> m_transientMessage;
     QString m_latestActionOutput;
     std::optional<ActionOutcome> m_lastOutcome;
+    std::optional<LastAction> m_lastAction;
+    const SecretMask* m_mask = nullptr;
+    std::function<void()> m_rereadSecrets;
     bool m_actionRunning = false;
     int m_holds = 0;
     std::optional<CancelHandle> m_cancel;

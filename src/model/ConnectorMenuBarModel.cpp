@@ -23,6 +23,7 @@ ConnectorMenuBarModel::ConnectorMenuBarModel(PlatformServices services, ModelOpt
     m_actions = std::make_unique<ActionRunner>(*m_language, *m_settings);
     m_location = std::make_unique<RuntimeLocation>(*m_settings, *m_language, *m_services.volumes, *m_actions,
                                                    m_services.chooseFolder);
+    m_actions->setSecretMask(m_location->secretMask(), [this] { m_location->rereadSecrets(); });
     m_installer = std::make_unique<Installer>(*m_actions, *m_location, *m_language, m_network,
                                               options.transferIdleLimit);
     m_service =

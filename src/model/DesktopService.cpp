@@ -46,8 +46,12 @@ StatusIcon DesktopService::statusIcon() const {
 
 void DesktopService::setStatus(bool running, QString summary, QString detail) {
     publish(m_isRunning, running);
-    publish(m_statusSummary, std::move(summary));
-    publish(m_statusDetail, std::move(detail));
+    publish(m_statusSummary, m_actions.masked(summary));
+    publish(m_statusDetail, m_actions.masked(detail));
+}
+
+void DesktopService::setStatusDiagnostics(const QString& value) {
+    publish(m_statusDiagnostics, m_actions.masked(value));
 }
 
 QCoro::Task<> DesktopService::refreshStatus(bool allowAutoRecovery) {
@@ -136,9 +140,9 @@ QCoro::Task<> DesktopService::readStatus(bool showBusy) {
 
 QCoro::Task<ActionOutcome> DesktopService::runServiceScript(QString script, QString successMessage,
                                                             QString fallbackMessage) {
-    Action action =
-        rootAction(m_location, std::move(successMessage), std::move(fallbackMessage),
-                   [script](QString root, CancelHandle) { return runRuntimeScript(root, script); });
+    Action action = rootAction(
+        m_location, std::move(successMessage), std::move(fallbackMessage),
+        [script](QString root, CancelHandle) { return runRuntimeScript(root, script); }, script);
     QCoro::Task<ActionOutcome> running = m_actions.run(std::move(action));
     co_return co_await std::move(running);
 }

@@ -72,7 +72,7 @@ private:
     QCoro::Task<ActionOutcome> runServiceScript(QString script, QString successMessage,
                                                 QString fallbackMessage);
     void setStatus(bool running, QString summary, QString detail);
-    void setStatusDiagnostics(QString value) { publish(m_statusDiagnostics, std::move(value)); }
+    void setStatusDiagnostics(const QString& value);
 
     ActionRunner& m_actions;
     RuntimeLocation& m_location;

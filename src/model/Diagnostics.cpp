@@ -14,6 +14,12 @@
 namespace skerrin {
 namespace {
 
+QList<SetupCheck> masked(QList<SetupCheck> checks, const SecretMask& mask) {
+    for (SetupCheck& check : checks)
+        check.detail = mask.apply(check.detail);
+    return checks;
+}
+
 constexpr qint64 kThrottleSeconds = 30;
 
 // Earlier than any clock reading, so the 30-second throttles always see it as stale.
@@ -51,7 +57,7 @@ QCoro::Task<> Diagnostics::refreshSetupChecks(bool force) {
     QFuture<QList<SetupCheck>> building = runOffGuiThread(
         [inputs, interactive] { return buildSetupChecks(inputs, interactive, &resolveExecutable); });
     co_await building;
-    publish(m_setupChecks, building.result());
+    publish(m_setupChecks, masked(building.result(), m_location.secretMask()));
     m_lastSetupCheckAt = QDateTime::currentDateTimeUtc();
 }
 
@@ -70,7 +76,7 @@ QCoro::Task<> Diagnostics::refreshConnectivityChecks(bool force) {
             probeConnectivity(&m_network, QStringLiteral("Relay"), relayHealthUrl(relayBase));
         checks.append(co_await std::move(relay));
     }
-    publish(m_connectivityChecks, std::move(checks));
+    publish(m_connectivityChecks, masked(std::move(checks), m_location.secretMask()));
     m_lastConnectivityCheckAt = QDateTime::currentDateTimeUtc();
 }
 

@@ -13,10 +13,13 @@
 #include "model/RuntimeActions.h"
 #include "model/RuntimeLocation.h"
 #include "model/SettingsKeys.h"
+#include "model/SupportReport.h"
 #include "process/BackgroundWork.h"
 #include "runtime/RuntimeLayout.h"
 #include "runtime/RuntimeScripts.h"
 
+#include <QDir>
+#include <QSysInfo>
 #include <QTimer>
 
 namespace skerrin {
@@ -52,7 +55,8 @@ QCoro::Task<> Maintenance::runDesktopSetup() {
                     l.ui(QStringLiteral("Desktop setup completed."), QStringLiteral("桌面初始化完成。")),
                     l.ui(QStringLiteral("Desktop setup finished."), QStringLiteral("桌面初始化已完成。")),
                     l.ui(QStringLiteral("Running desktop setup..."), QStringLiteral("正在执行桌面初始化...")),
-                    script(RuntimeLayout::installScript, RuntimeArguments::desktopSetup())));
+                    script(RuntimeLayout::installScript, RuntimeArguments::desktopSetup()),
+                    RuntimeLayout::installScript));
     co_await std::move(running);
 }
 
@@ -62,7 +66,7 @@ QCoro::Task<> Maintenance::runDoctor() {
         agentAction(m_parts.location, l.ui(QStringLiteral("Doctor passed."), QStringLiteral("诊断通过。")),
                     l.ui(QStringLiteral("Doctor finished."), QStringLiteral("诊断完成。")),
                     l.ui(QStringLiteral("Running doctor checks..."), QStringLiteral("正在执行诊断检查...")),
-                    script(RuntimeLayout::doctorScript)));
+                    script(RuntimeLayout::doctorScript), RuntimeLayout::doctorScript));
     co_await std::move(running);
 }
 
@@ -107,6 +111,40 @@ void Maintenance::copyLatestOutput() {
         m_parts.language.ui(QStringLiteral("Copied latest output."), QStringLiteral("已复制最新输出。")));
 }
 
+QString Maintenance::supportReport(const ReportEnvironment& environment) const {
+    const ActionRunner& actions = m_parts.actions;
+    const RuntimeLocation& location = m_parts.location;
+    SupportReportFacts facts;
+    facts.version = appVersionText();
+    facts.operatingSystem = QSysInfo::prettyProductName() + QStringLiteral(" (") + QSysInfo::kernelType() +
+                            u' ' + QSysInfo::kernelVersion() + QStringLiteral(", ") +
+                            QSysInfo::currentCpuArchitecture() + u')';
+    facts.environment = environment;
+    facts.runtimeRoot = location.runtimeRoot();
+    facts.runtimeRootValid = location.validRoot().has_value();
+    facts.statusSummary = m_parts.service.statusSummary();
+    facts.statusDetail = m_parts.service.statusDetail();
+    facts.statusDiagnostics = m_parts.service.statusDiagnostics();
+    facts.isRunning = m_parts.service.isRunning();
+    facts.setupChecks = m_parts.diagnostics.setupChecks();
+    facts.connectivityChecks = m_parts.diagnostics.connectivityChecks();
+    facts.currentPhoneSummary = m_parts.pairing.currentPhoneSummary();
+    facts.currentPairingSummary = m_parts.pairing.currentPairingSummary();
+    facts.lastAction = actions.lastAction();
+    facts.lastMessage = actions.transientMessage();
+    facts.latestActionOutput = actions.latestActionOutput();
+    facts.connectorLog = connectorLogTail(location.effectiveRoot(), kReportLogLines);
+    facts.homePath = QDir::homePath();
+    return skerrin::supportReport(facts, location.secretMask());
+}
+
+void Maintenance::copyReport(const ReportEnvironment& environment) {
+    if (m_services.copyToClipboard)
+        m_services.copyToClipboard(supportReport(environment));
+    m_parts.actions.showMessage(
+        m_parts.language.ui(QStringLiteral("Report copied."), QStringLiteral("报告已复制。")));
+}
+
 void Maintenance::setLaunchAtLogin(bool enabled) {
     LoginItemService& loginItem = *m_services.loginItem;
     const std::optional<Error> failure = enabled ? loginItem.registerItem() : loginItem.unregisterItem();
@@ -128,7 +166,7 @@ QCoro::Task<> Maintenance::unpairCurrentInstallation() {
         l.ui(QStringLiteral("Current desktop pairing removed."), QStringLiteral("当前桌面配对已移除。")),
         l.ui(QStringLiteral("Current desktop pairing removal requested."),
              QStringLiteral("已请求移除当前桌面配对。")),
-        script(RuntimeLayout::unpairScript)));
+        script(RuntimeLayout::unpairScript), RuntimeLayout::unpairScript));
     co_await std::move(running);
 }
 
@@ -146,6 +184,8 @@ QCoro::Task<> Maintenance::uninstallDesktopRuntime() {
     if (!root)
         action.refusal = l.ui(QStringLiteral("Install the desktop runtime first."),
                               QStringLiteral("请先安装桌面 Runtime。"));
+    if (root)
+        action.scriptPath = runtimePath(*root, RuntimeLayout::uninstallScript);
     action.operation = [this, root = root.value_or(QString())](CancelHandle) { return uninstall(root); };
     QCoro::Task<ActionOutcome> running = m_parts.actions.run(std::move(action));
     const ActionOutcome outcome = co_await std::move(running);

@@ -15,6 +15,7 @@ class LanguageChoice;
 class ModelSettings;
 class Pairing;
 class RuntimeLocation;
+struct ReportEnvironment;
 
 // Upkeep of an installed runtime: desktop setup, the doctor, the Codex login terminal, logs, the
 // output's copy, launch at login, unpairing and uninstalling.
@@ -45,6 +46,10 @@ public:
     // A folder or file in the desktop's file browser or viewer; no message, the result ignored.
     void openPath(const QString& path);
     void copyLatestOutput();
+    // The support report of everything the controllers hold now, secrets masked.
+    QString supportReport(const ReportEnvironment& environment) const;
+    // Copies it and says so.
+    void copyReport(const ReportEnvironment& environment);
     void setLaunchAtLogin(bool enabled);
     QCoro::Task<> unpairCurrentInstallation();
     // On success asks, half a second later, for the application to end (quitRequested).

@@ -45,7 +45,8 @@ QCoro::Task<ActionOutcome> Pairing::runPairingStep(bool start) {
             const QStringList arguments =
                 RuntimeArguments::pairing(start, platformBaseURL(root), envFilePath(root));
             return runNodeScript(root, RuntimeLayout::pairingScript, arguments, std::move(cancel));
-        });
+        },
+        RuntimeLayout::pairingScript);
     QCoro::Task<ActionOutcome> running = m_actions.run(std::move(action));
     co_return co_await std::move(running);
 }

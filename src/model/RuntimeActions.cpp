@@ -2,11 +2,14 @@
 #include "model/RuntimeActions.h"
 
 #include "model/RuntimeLocation.h"
+#include "runtime/RuntimeLayout.h"
 
 namespace skerrin {
 namespace {
 
-Action bound(Action action, const QString& root, RootOperation operation) {
+Action bound(Action action, const QString& root, RootOperation operation, const QString& script) {
+    if (!script.isEmpty())
+        action.scriptPath = runtimePath(root, script);
     action.operation = [root, operation = std::move(operation)](CancelHandle cancel) {
         return operation(root, std::move(cancel));
     };
@@ -16,17 +19,17 @@ Action bound(Action action, const QString& root, RootOperation operation) {
 } // namespace
 
 Action rootAction(const RuntimeLocation& location, QString successMessage, QString fallbackMessage,
-                  RootOperation operation) {
+                  RootOperation operation, const QString& script) {
     Action action;
     action.successMessage = std::move(successMessage);
     action.fallbackMessage = std::move(fallbackMessage);
     if (!location.validRoot())
         action.refusal = QStringLiteral("Choose a valid runtime folder first.");
-    return bound(std::move(action), location.validRoot().value_or(QString()), std::move(operation));
+    return bound(std::move(action), location.validRoot().value_or(QString()), std::move(operation), script);
 }
 
 Action agentAction(const RuntimeLocation& location, QString successMessage, QString fallbackMessage,
-                   QString commandDescription, RootOperation operation) {
+                   QString commandDescription, RootOperation operation, const QString& script) {
     Action action;
     action.successMessage = std::move(successMessage);
     action.fallbackMessage = std::move(fallbackMessage);
@@ -35,7 +38,7 @@ Action agentAction(const RuntimeLocation& location, QString successMessage, QStr
     action.cancellable = true;
     if (!location.isEffectiveRootValid())
         action.refusal = QStringLiteral("Install the desktop runtime first.");
-    return bound(std::move(action), location.effectiveRoot(), std::move(operation));
+    return bound(std::move(action), location.effectiveRoot(), std::move(operation), script);
 }
 
 } // namespace skerrin

@@ -65,7 +65,9 @@ void RuntimeLocation::recompute() {
     std::optional<QString> valid = validRuntimeRoot(m_runtimeRoot);
     QString effective = valid.value_or(standardRuntimeRoot());
     const bool effectiveValid = valid || validRuntimeRoot(effective);
-    const bool configured = hasPairingEnvironment(parseEnvFile(envFilePath(effective)));
+    const EnvValues env = parseEnvFile(envFilePath(effective));
+    const bool configured = hasPairingEnvironment(env);
+    m_secretMask = SecretMask(env);
     if (valid != m_validRoot)
         publish(m_validRoot, std::move(valid));
     if (effective != m_effectiveRoot)

@@ -4,6 +4,7 @@
 #include "model/Published.h"
 #include "platform/FolderChooser.h"
 #include "platform/VolumeAccess.h"
+#include "runtime/SecretMask.h"
 
 #include <QCoroTask>
 
@@ -38,6 +39,10 @@ public:
     // The validity test, read from the disk now.
     std::optional<QString> validRuntimeRoot(const std::optional<QString>& candidate) const;
     bool pathRequiresUserSelectedAccess(const QString& path) const;
+
+    // Hides the effective runtime's secrets; read again with the other cached facts.
+    const SecretMask& secretMask() const { return m_secretMask; }
+    void rereadSecrets() { m_secretMask = SecretMask::forRuntime(m_effectiveRoot); }
 
     // Reads the disk again for the cached facts.
     void recompute();
@@ -74,6 +79,7 @@ private:
     bool m_effectiveRootValid = false;
     bool m_pairingConfigured = false;
     std::optional<QString> m_scopedAccessURL;
+    SecretMask m_secretMask;
 };
 
 } // namespace skerrin

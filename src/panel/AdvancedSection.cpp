@@ -11,11 +11,14 @@
 #include "model/Pairing.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "model/SupportReport.h"
 #include "panel/LogsGroup.h"
 #include "panel/PanelPieces.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -64,11 +67,12 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
     m_stopService = button("stopServiceButton");
     m_removePairing = button("removePairingButton");
     m_uninstall = button("uninstallButton");
+    m_copyReport = button("copyReportButton");
     actions.content->addLayout(actionRow({m_install, m_runSetup, m_doctor}));
     actions.content->addLayout(actionRow({m_codexLogin, m_rerunPairing, m_refresh}));
     actions.content->addLayout(actionRow({m_chooseFolder, m_openRuntime, m_openLogs}));
     actions.content->addLayout(actionRow({m_startService, m_stopService, m_removePairing}));
-    actions.content->addLayout(actionRow({m_uninstall}));
+    actions.content->addLayout(actionRow({m_uninstall, m_copyReport}));
 
     const Group setup = makeGroup("setupChecksGroup", 8, m_content);
     m_setupBox = setup.box;
@@ -116,6 +120,11 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
     connect(m_openLogs, &QPushButton::clicked, this, [this] { m_model.maintenance().openLogsFolder(); });
     connect(m_removePairing, &QPushButton::clicked, this, &AdvancedSection::removePairingRequested);
     connect(m_uninstall, &QPushButton::clicked, this, &AdvancedSection::uninstallRequested);
+    connect(m_copyReport, &QPushButton::clicked, this, [this] {
+        m_model.maintenance().copyReport(
+            {qEnvironmentVariable("XDG_CURRENT_DESKTOP"), qEnvironmentVariable("XDG_SESSION_TYPE"),
+             QGuiApplication::platformName(), QSystemTrayIcon::isSystemTrayAvailable()});
+    });
 
     connect(m_toggle, &QToolButton::toggled, this, [this, owner = &tasks](bool open) {
         m_content->setVisible(open);
@@ -142,6 +151,7 @@ QList<QWidget*> AdvancedSection::tabOrder() const {
             m_stopService,
             m_removePairing,
             m_uninstall,
+            m_copyReport,
             m_logs->outputToggle(),
             m_logs->copyButton(),
             m_logs->openLogsButton()};
@@ -173,6 +183,7 @@ void AdvancedSection::sync(bool hasRuntimeRoot) {
         {m_stopService, m.ui(u"Stop Service"_s, u"停止服务"_s), needsRoot},
         {m_removePairing, m.ui(u"Remove Pairing"_s, u"取消配对"_s), needsRoot},
         {m_uninstall, m.ui(u"Uninstall Runtime"_s, u"卸载 Runtime"_s), needsRoot},
+        {m_copyReport, m.ui(u"Copy Report"_s, u"复制报告"_s), false},
     };
     for (const Control& control : controls) {
         setButtonText(control.button, control.text);

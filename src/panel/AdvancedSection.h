@@ -58,6 +58,7 @@ private:
     QPushButton* m_stopService;
     QPushButton* m_removePairing;
     QPushButton* m_uninstall;
+    QPushButton* m_copyReport;
     QGroupBox* m_setupBox;
     QLabel* m_setupTitle;
     CheckList* m_setupChecks;

@@ -225,6 +225,42 @@ private slots:
         QCOMPARE(removed.value("latestActionOutput"), "--remove-app-bundle /opt/My App.AppImage");
         QCOMPARE(removed.value("launchAtLoginEnabled"), false);
     }
+    void secretsMaskedInStateAndReport() {
+        // The runtime's scripts and its log print every secret of its .env.
+        const TestRuntime runtime(m_home->filePath("rt"));
+        const QByteArray secret = "sk-live-0123456789abcdef";
+        runtime.setEnv("RELAY_TOKEN=" + kToken + "\nOPENAI_API_KEY=\"" + secret +
+                       "\"\nWORKSPACE=plain-value-shown\nSHORT_TOKEN=abc1234\n");
+        const QByteArray printsAll = "echo \"warning: token $RELAY_TOKEN key " + secret +
+                                     " ws plain-value-shown short abc1234 in $HOME\"";
+        for (const QString& script : {RuntimeLayout::doctorScript, RuntimeLayout::statusScript})
+            runtime.setScript(script, "RELAY_TOKEN=" + kToken + "; " + printsAll);
+        QVERIFY(writeFile(runtime.root() + "/state/connector.log", "connected with " + kToken + "\n"));
+        QCOMPARE(field({"use-folder", runtime.root()}, "runtimeRoot"), runtime.root());
+
+        const QJsonObject doctor = state({"doctor"});
+        const QString masked = "warning: token ••••oken key ••••cdef ws plain-value-shown short abc1234 in ";
+        QCOMPARE(doctor.value("latestActionOutput").toString(), masked + m_home->path());
+        QCOMPARE(doctor.value("statusDiagnostics").toString(), masked + m_home->path());
+        QCOMPARE(doctor.value("statusDetail").toString(), masked + m_home->path());
+
+        const auto [status, report] = run({"report"});
+        QCOMPARE(status, 0);
+        for (const char* heading :
+             {"# Skerrin support report", "## Skerrin", "## System", "## Runtime", "## Status",
+              "## Setup checks", "## Connectivity checks", "## Platform status", "## Last action",
+              "## Connector log (last 50 lines)"})
+            QVERIFY2(report.contains(QByteArray("\n") + heading + '\n') || report.startsWith(heading),
+                     heading);
+        QVERIFY(report.contains("connected with ••••oken"));
+        QVERIFY(report.contains("Qt platform plugin: none (command line)"));
+        QVERIFY(report.contains("- Root: ~/rt\n"));
+        QVERIFY(report.contains("(`runtime`): ~/rt\n") && report.contains("ChatGPT"));
+        QVERIFY2(!report.contains(m_home->path().toUtf8()), report.constData());
+        QVERIFY(!m_printed.contains(kToken) && !m_printed.contains(secret));
+        // The files on disk are left as they were.
+        QVERIFY(readFile(runtime.root() + "/config/.env").contains("RELAY_TOKEN=" + kToken));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -71,6 +71,7 @@ QByteArray realPng() {
 class TestPanel : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
+    FakeDesktop m_desktop;
     std::optional<TestRuntime> m_runtime;
     std::unique_ptr<Model> m_model;
     std::unique_ptr<View> m_view;
@@ -100,7 +101,8 @@ private slots:
         m_home.empty();
         qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/"); // connectivity fails fast, offline
         m_runtime.emplace(m_home.path() + "/runtime");
-        m_model = std::make_unique<Model>(makeTestServices());
+        m_desktop = {};
+        m_model = std::make_unique<Model>(makeTestServices(m_desktop));
         m_model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
         m_view = std::make_unique<View>(*m_model);
         m_view->show();
@@ -150,7 +152,8 @@ private slots:
             "codexLoginButton",    "rerunPairingButton",  "refreshButton",       "chooseFolderButton",
             "openRuntimeButton",   "openLogsButton",      "startServiceButton",  "stopServiceButton",
             "removePairingButton", "uninstallButton",     "outputToggle",        "copyOutputButton",
-            "logsOpenLogsButton",  "quitButton",          "languageEnglish",     "languageChinese"};
+            "logsOpenLogsButton",  "quitButton",          "languageEnglish",     "languageChinese",
+            "copyReportButton"};
         for (const QString& name : controls)
             QVERIFY2(find(name)->isEnabled() != disabled.contains(name), qPrintable(name));
         ModelSeed(*m_model).busy(false);
@@ -440,18 +443,46 @@ private slots:
         click("advancedToggle");
         QCOMPARE(m_view->focusWidget(), find("primaryButton"));
         QStringList order;
-        for (QWidget* w = find("languageEnglish"); order.size() < 27; w = w->nextInFocusChain())
+        for (QWidget* w = find("languageEnglish"); order.size() < 28; w = w->nextInFocusChain())
             if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible())
                 order << w->objectName();
-        QCOMPARE(order, QStringList({"languageEnglish",     "languageChinese",     "primaryButton",
-                                     "launchAtLoginToggle", "keepOnlineToggle",    "finishPairingButton",
-                                     "openQrButton",        "advancedToggle",      "installButton",
-                                     "runSetupButton",      "doctorButton",        "codexLoginButton",
-                                     "rerunPairingButton",  "refreshButton",       "chooseFolderButton",
-                                     "openRuntimeButton",   "openLogsButton",      "startServiceButton",
-                                     "stopServiceButton",   "removePairingButton", "uninstallButton",
-                                     "outputToggle",        "copyOutputButton",    "logsOpenLogsButton",
-                                     "quitButton",          "languageEnglish",     "languageChinese"}));
+        QCOMPARE(
+            order,
+            QStringList(
+                {"languageEnglish",    "languageChinese",     "primaryButton",      "launchAtLoginToggle",
+                 "keepOnlineToggle",   "finishPairingButton", "openQrButton",       "advancedToggle",
+                 "installButton",      "runSetupButton",      "doctorButton",       "codexLoginButton",
+                 "rerunPairingButton", "refreshButton",       "chooseFolderButton", "openRuntimeButton",
+                 "openLogsButton",     "startServiceButton",  "stopServiceButton",  "removePairingButton",
+                 "uninstallButton",    "copyReportButton",    "outputToggle",       "copyOutputButton",
+                 "logsOpenLogsButton", "quitButton",          "languageEnglish",    "languageChinese"}));
+    }
+
+    void secretsMaskedInOutputCopyAndReport() {
+        const QByteArray token = "sentinel-panel-relay-token";
+        m_runtime->setEnv("RELAY_TOKEN=" + token + "\n");
+        m_runtime->setScript(RuntimeLayout::doctorScript, "echo \"relay token: " + token + "\"");
+        m_model->location().recompute();
+        click("advancedToggle");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        click("doctorButton");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        click("outputToggle");
+        QCOMPARE(text("outputArea"), "relay token: ••••oken");
+        click("copyOutputButton");
+        QCOMPARE(*m_desktop.copied, QStringList{"relay token: ••••oken"});
+
+        m_model->language().setLanguage(AppLanguage::chinese);
+        settle();
+        QCOMPARE(find<QAbstractButton>("copyReportButton")->text(), "复制报告");
+        click("copyReportButton");
+        QCOMPARE(text("transientMessage"), "报告已复制。");
+        QCOMPARE(m_desktop.copied->size(), 2);
+        const QString report = m_desktop.copied->last();
+        QVERIFY(report.contains("relay token: ••••oken") && report.contains("- Exit status: 0\n"));
+        QVERIFY(report.contains("- Script: ~/runtime/" + RuntimeLayout::doctorScript + '\n'));
+        QVERIFY(report.contains("- Qt platform plugin: offscreen\n"));
+        QVERIFY(!report.contains(token) && !report.contains(m_home.path()));
     }
 };
 

@@ -41,6 +41,11 @@ public:
         const std::lock_guard lock(m_mutex);
         m_responses.insert(path, std::move(response));
     }
+    // Forgets the requests seen so far, so that a long run's log does not grow without end.
+    void clearRequests() {
+        const std::lock_guard lock(m_mutex);
+        m_requests.clear();
+    }
     // Each request received: "<method> <path>", then " <Authorization header>" when one was sent.
     QStringList requests() const {
         const std::lock_guard lock(m_mutex);
