@@ -69,23 +69,26 @@ bool ServiceWatcher::shouldWatch() const {
 
 void ServiceWatcher::updateLock() {
     if (!shouldWatch()) {
-        m_lock.release();
+        if (m_lock)
+            m_lock->release();
         setSettingNote(m_policy.settingNote());
         return;
     }
     const WatchLock::Role role = m_mode == Mode::headless ? WatchLock::Role::headless : WatchLock::Role::tray;
-    const bool had = m_lock.isHeld();
-    switch (m_lock.acquire(role)) {
+    if (!m_lock)
+        m_lock.emplace();
+    const bool had = m_lock->isHeld();
+    switch (m_lock->acquire(role)) {
     case WatchLock::Outcome::acquired:
         setSettingNote(m_policy.settingNote());
         if (!had)
             emit event(QStringLiteral("watching"), QString());
         break;
     case WatchLock::Outcome::held:
-        setSettingNote(describeWatchHolder(m_lock.holder(), m_parts.language.language()));
+        setSettingNote(describeWatchHolder(m_lock->holder(), m_parts.language.language()));
         break;
     case WatchLock::Outcome::failed:
-        setSettingNote(m_lock.failure());
+        setSettingNote(m_lock->failure());
         break;
     }
 }

@@ -44,7 +44,7 @@ public:
     bool keepServiceOnline() const { return m_keepServiceOnline; }
     // Why watching does nothing now ("Paused until you start the service."), or empty.
     const QString& settingNote() const { return m_settingNote; }
-    bool isWatching() const { return m_lock.isHeld(); }
+    bool isWatching() const { return m_lock && m_lock->isHeld(); }
     KeepOnlineWatch& policy() { return m_policy; }
 
     void setKeepServiceOnline(bool enabled);
@@ -72,7 +72,8 @@ private:
 
     Parts m_parts;
     KeepOnlineWatch m_policy;
-    WatchLock m_lock;
+    // Made when watching is first wanted: a plain command never looks for the runtime folder.
+    std::optional<WatchLock> m_lock;
     Mode m_mode = Mode::off;
     bool m_keepServiceOnline = false;
     QString m_settingNote;
