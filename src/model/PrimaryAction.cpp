@@ -36,20 +36,18 @@ QString PrimaryAction::primaryActionSubtitle() const {
 
 // A pending code is paired again as well: the button's text does not look at it.
 QCoro::Task<> PrimaryAction::performPrimaryAction() {
-    // Whatever it does, it is the user's word: a back-off of keeping online ends (keep online says so
-    // itself).
-    const bool keepsOnline = m_parts.location.validRoot() && m_parts.location.isPairingConfigured() &&
-                             !m_parts.pairing.pairingSession() && !m_parts.service.isRunning();
-    if (!keepsOnline)
-        m_parts.service.noteUserAction(UserAction::refresh);
+    // Whatever it does, it is the user's word: a back-off of keeping online ends (keep online and the
+    // user's refresh say so themselves).
     if (!m_parts.location.validRoot()) {
+        m_parts.service.noteUserAction(UserAction::refresh);
         co_await m_parts.installer.installStandardRuntime();
     } else if (!m_parts.location.isPairingConfigured() || m_parts.pairing.pairingSession()) {
+        m_parts.service.noteUserAction(UserAction::refresh);
         co_await m_parts.pairing.startPairing();
     } else if (!m_parts.service.isRunning()) {
         co_await m_parts.service.ensureDesktopService();
     } else {
-        co_await m_parts.refresher.runFullRefresh();
+        co_await m_parts.refresher.refreshAtUserRequest();
     }
 }
 
