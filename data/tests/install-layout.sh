@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# cmake --install puts exactly the binary, the desktop entry, the icons, the metadata and the
+# cmake --install puts exactly the two programs and the notifications module, the desktop entry, the icons, the metadata and the
 # watcher's systemd user unit under the prefix: into a prefix with spaces, and staged with DESTDIR.
 # Usage: install-layout.sh BUILD_DIR APP_ID
 set -euo pipefail
@@ -11,6 +11,8 @@ trap 'rm -rf "$work"' EXIT
 expected="$work/expected"
 {
   echo bin/skerrin
+  echo libexec/skerrin/skerrin-tray
+  echo libexec/skerrin/skerrin-notifications.so
   echo "share/applications/$id.desktop"
   echo "share/metainfo/$id.metainfo.xml"
   echo share/systemd/user/skerrin-watch.service
@@ -26,6 +28,19 @@ check() { # ROOT LABEL INSTALLED_PREFIX
     exit 1
   fi
   [ -x "$1/bin/skerrin" ] || { echo "FAIL: $2: bin/skerrin is not executable" >&2; exit 1; }
+  # `skerrin` finds the tray application it becomes from where it is installed.
+  QT_QPA_PLATFORM=offscreen HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
+    DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$1/bin/skerrin" --windowed >"$work/tray.log" 2>&1 &
+  local tray=$! program=
+  for _ in $(seq 50); do
+    program="$(readlink "/proc/$tray/exe" 2>/dev/null || true)"
+    [[ "$program" == */skerrin-tray ]] && break
+    sleep 0.1
+  done
+  kill "$tray" 2>/dev/null || true
+  wait "$tray" 2>/dev/null || true
+  [ "$program" = "$(realpath "$1")/libexec/skerrin/skerrin-tray" ] ||
+    { echo "FAIL: $2: skerrin --windowed ran '$program', not libexec/skerrin/skerrin-tray: $(cat "$work/tray.log")" >&2; exit 1; }
   # The unit starts the installed binary, wherever the prefix is.
   grep -qxF "ExecStart=\"$3/bin/skerrin\" watch" "$1/share/systemd/user/skerrin-watch.service" ||
     { echo "FAIL: $2: the unit's ExecStart is not $3/bin/skerrin watch" >&2; exit 1; }

@@ -41,6 +41,13 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/usr/sh
 grep -qx 'ExecStart="/usr/bin/skerrin" watch' "$root/usr/share/systemd/user/skerrin-watch.service" ||
   fail "the watcher's unit does not start /usr/bin/skerrin watch"
 
+# The tray application and the notifications module, with every library they need named in Depends.
+[ -x "$root/usr/libexec/skerrin/skerrin-tray" ] || fail "no usr/libexec/skerrin/skerrin-tray"
+[[ "$depends" == *libqt6widgets6* && "$depends" == *libqt6dbus6* ]] ||
+  fail "Depends lacks the tray's Qt Widgets or the module's Qt D-Bus: '$depends'"
+python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1]).skerrinSessionBusNotifier' \
+  "$root/usr/libexec/skerrin/skerrin-notifications.so" || fail "the notifications module does not load"
+
 mkdir -p "$work/home/.config"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" LANGUAGE=en LC_ALL=C.UTF-8 \
   "$root/usr/bin/skerrin" state --json >"$work/state.json" </dev/null || fail "the packaged skerrin state --json failed"

@@ -2,7 +2,6 @@
 #include "app/CommandLine.h"
 
 #include "app/CommandTable.h"
-#include "app/TerminationSignals.h"
 #include "model/ActionRunner.h"
 #include "model/ConnectorMenuBarModel.h"
 #include "model/DesktopService.h"
@@ -16,6 +15,7 @@
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
 #include "model/SupportReport.h"
+#include "platform/TerminationSignals.h"
 #include "process/ProcessRunner.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLine.h"
-#include "app/TrayApplication.h"
+#include "app/TrayLauncher.h"
 
 #include <QCoreApplication>
 
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
     if (arguments.isEmpty() || arguments == QStringList{QStringLiteral("--windowed")})
-        return skerrin::runTrayApplication(argc, argv, !arguments.isEmpty());
+        return skerrin::execTrayApplication(!arguments.isEmpty());
     const std::optional<skerrin::Command> command = skerrin::parseCommand(arguments);
     if (!command) {
         std::fputs(qPrintable(skerrin::usageText()), stderr);

@@ -14,8 +14,7 @@ using Clipboard = std::function<void(const QString& text)>;
 // Opens a URL, a folder or a file with the desktop's handler; false when that could not be done.
 using UrlOpener = std::function<bool(const QUrl& url)>;
 
-// Qt's clipboard and desktop services. Without a GUI application (the headless command line)
-// nothing is copied and nothing opens.
+// Qt's clipboard and desktop services, for the tray application; the command line has none.
 Clipboard makeClipboard();
 UrlOpener makeUrlOpener();
 

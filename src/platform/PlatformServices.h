@@ -27,7 +27,9 @@ struct PlatformServices {
     UrlOpener openUrl;
 };
 
-// The real services of this platform; the folder chooser is absent without a GUI.
-PlatformServices makePlatformServices();
+// The real services of this platform, for the program at `launcher` (this process's own file when
+// empty): it is what starts at login and what an uninstall names. The folder chooser, the
+// clipboard and the URL opener need a GUI: the tray application adds them.
+PlatformServices makePlatformServices(const QString& launcher = {});
 
 } // namespace skerrin

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/linux/DBusDesktopNotifier.h"
+#include "platform/linux/ModuleDesktopNotifier.h"
 #include "support/PrivateBus.h"
 #include "support/TestRuntime.h"
 
@@ -91,6 +92,18 @@ private slots:
         QDBusConnection::disconnectFromBus(name);
     }
 
+    // Without its module the application notifies nobody, says why once, and goes on.
+    void missingModuleIsQuiet() {
+        PrivateBus bus({}, false);
+        const ScopedEnv sessionBus("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        for (const QString& path : {QString(), m_dir.filePath("no-such-module.so")}) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Desktop notifications are off: "));
+            const auto notifier = makeModuleDesktopNotifier(path);
+            QVERIFY(!notifier->isAvailable());
+            notifier->notify(offline());
+        }
+    }
+
     void daemonSeesWhoSentIt() {
         const QString dunst = QStandardPaths::findExecutable("dunst");
         if (dunst.isEmpty())
@@ -124,9 +137,9 @@ private slots:
         daemon.start(dunst, {"-config", folder + "/dunstrc"});
         const auto stopDaemon = qScopeGuard([&] { stop(daemon); });
 
-        // The application's own notifier, on what it takes for the session bus.
+        // The application's own notifier, loaded from its module, on what it takes for the session bus.
         const ScopedEnv sessionBus("DBUS_SESSION_BUS_ADDRESS", bus.address());
-        const auto notifier = makeDesktopNotifier();
+        const auto notifier = makeModuleDesktopNotifier(SKERRIN_NOTIFIER_MODULE);
         QVERIFY2(QTest::qWaitFor([&] { return notifier->isAvailable(); }, 10000),
                  daemon.readAll().constData());
 

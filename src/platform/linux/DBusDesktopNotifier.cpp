@@ -77,25 +77,6 @@ private:
     QObject m_context;            // ends the replies' handlers with the notifier
 };
 
-// Connects to the session bus on first use: the command line builds every service and should not
-// pay for a bus it never talks to.
-class SessionBusNotifier final : public DesktopNotifier {
-public:
-    bool isAvailable() const override { return notifier().isAvailable(); }
-    void notify(const DesktopNotification& notification) override { notifier().notify(notification); }
-
-private:
-    DesktopNotifier& notifier() const {
-        if (!m_notifier)
-            m_notifier = makeDBusDesktopNotifier(
-                QDBusConnection::sessionBus(),
-                {QStringLiteral("Skerrin"), QStringLiteral(SKERRIN_APP_ID), QStringLiteral(SKERRIN_APP_ID)});
-        return *m_notifier;
-    }
-
-    mutable std::unique_ptr<DesktopNotifier> m_notifier;
-};
-
 } // namespace
 
 std::unique_ptr<DesktopNotifier> makeDBusDesktopNotifier(const QDBusConnection& bus,
@@ -103,8 +84,13 @@ std::unique_ptr<DesktopNotifier> makeDBusDesktopNotifier(const QDBusConnection& 
     return std::make_unique<DBusDesktopNotifier>(bus, std::move(identity));
 }
 
-std::unique_ptr<DesktopNotifier> makeDesktopNotifier() {
-    return std::make_unique<SessionBusNotifier>();
-}
-
 } // namespace skerrin
+
+// The notifications module's entry point: the session bus, the application named as it names
+// itself. The caller owns the notifier.
+extern "C" Q_DECL_EXPORT skerrin::DesktopNotifier* skerrinSessionBusNotifier() {
+    return skerrin::makeDBusDesktopNotifier(
+               QDBusConnection::sessionBus(),
+               {QStringLiteral("Skerrin"), QStringLiteral(SKERRIN_APP_ID), QStringLiteral(SKERRIN_APP_ID)})
+        .release();
+}

@@ -6,27 +6,27 @@
 namespace skerrin {
 namespace {
 
-// The file that started Skerrin: an AppImage runs from a temporary mount, so it is the image
+// The file that starts Skerrin: an AppImage runs from a temporary mount, so it is the image
 // itself that must start at login, and that an uninstall names.
-QString runningExecutable() {
+QString runningExecutable(const QString& launcher) {
     const QString appImage = qEnvironmentVariable("APPIMAGE");
-    return appImage.isEmpty() ? QCoreApplication::applicationFilePath() : appImage;
+    if (!appImage.isEmpty())
+        return appImage;
+    return launcher.isEmpty() ? QCoreApplication::applicationFilePath() : launcher;
 }
 
 } // namespace
 
-// Linux: Qt's settings, application facts, clipboard and desktop services, XDG autostart, volumes
-// from /sys and QStorageInfo, the first terminal emulator found, notifications over D-Bus.
-PlatformServices makePlatformServices() {
+// Linux: Qt's settings, application facts, XDG autostart, volumes from /sys and QStorageInfo, the
+// first terminal emulator found, notifications over D-Bus.
+PlatformServices makePlatformServices(const QString& launcher) {
     PlatformServices services;
     services.settings = makeSettingsStore();
-    services.loginItem = makeLoginItemService(runningExecutable());
+    services.loginItem = makeLoginItemService(runningExecutable(launcher));
     services.volumes = makeVolumeAccess();
-    services.appInfo = makeAppInfo(runningExecutable());
+    services.appInfo = makeAppInfo(runningExecutable(launcher));
     services.notifier = makeDesktopNotifier();
     services.openInTerminal = makeTerminalLauncher();
-    services.copyToClipboard = makeClipboard();
-    services.openUrl = makeUrlOpener();
     return services;
 }
 

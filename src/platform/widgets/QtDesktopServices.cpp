@@ -6,18 +6,9 @@
 #include <QGuiApplication>
 
 namespace skerrin {
-namespace {
-
-bool hasGuiApplication() {
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-}
-
-} // namespace
 
 Clipboard makeClipboard() {
     return [](const QString& text) {
-        if (!hasGuiApplication())
-            return;
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(text);
@@ -25,7 +16,7 @@ Clipboard makeClipboard() {
 }
 
 UrlOpener makeUrlOpener() {
-    return [](const QUrl& url) { return hasGuiApplication() && QDesktopServices::openUrl(url); };
+    return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
 } // namespace skerrin

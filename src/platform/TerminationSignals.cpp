@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

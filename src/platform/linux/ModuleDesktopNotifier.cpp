@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+#include "platform/linux/ModuleDesktopNotifier.h"
+
+#include "platform/Companions.h"
+
+#include <QLibrary>
+
+namespace skerrin {
+namespace {
+
+class ModuleDesktopNotifier final : public DesktopNotifier {
+public:
+    explicit ModuleDesktopNotifier(QString modulePath) : m_modulePath(std::move(modulePath)) {}
+
+    bool isAvailable() const override {
+        DesktopNotifier* notifier = loaded();
+        return notifier && notifier->isAvailable();
+    }
+
+    void notify(const DesktopNotification& notification) override {
+        if (DesktopNotifier* notifier = loaded())
+            notifier->notify(notification);
+    }
+
+private:
+    DesktopNotifier* loaded() const {
+        if (m_tried)
+            return m_notifier.get();
+        m_tried = true;
+        // Kept loaded for the rest of the run: the notifier's code lives there.
+        QLibrary module(m_modulePath);
+        using Entry = DesktopNotifier* (*)();
+        const auto entry = m_modulePath.isEmpty()
+                               ? nullptr
+                               : reinterpret_cast<Entry>(module.resolve("skerrinSessionBusNotifier"));
+        if (entry)
+            m_notifier.reset(entry());
+        else
+            qWarning("Desktop notifications are off: %s", m_modulePath.isEmpty()
+                                                              ? "the notifications module is not installed"
+                                                              : qPrintable(module.errorString()));
+        return m_notifier.get();
+    }
+
+    QString m_modulePath;
+    mutable bool m_tried = false;
+    mutable std::unique_ptr<DesktopNotifier> m_notifier;
+};
+
+} // namespace
+
+std::unique_ptr<DesktopNotifier> makeModuleDesktopNotifier(const QString& modulePath) {
+    return std::make_unique<ModuleDesktopNotifier>(modulePath);
+}
+
+std::unique_ptr<DesktopNotifier> makeDesktopNotifier() {
+    return makeModuleDesktopNotifier(
+        QString::fromStdString(companionFile("skerrin-notifications.so").string()));
+}
+
+} // namespace skerrin
