@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/TrayApplication.h"
 
-#include "app/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include "app/SingleInstance.h"
 #include "model/ActionRunner.h"
@@ -16,6 +16,7 @@
 #include "panel/StatusNotifierTrayIcon.h"
 #include "panel/StatusTrayIcon.h"
 #include "panel/tray/TrayHosts.h"
+#include "platform/DesktopServices.h"
 #include "platform/widgets/QtFolderChooser.h"
 #include "process/ProcessRunner.h"
 #include "runtime/RuntimeInstaller.h"
@@ -25,6 +26,7 @@
 #include <QCursor>
 #include <QDBusConnection>
 #include <QScreen>
+#include <QWindow>
 
 #include <QCoroSignal>
 
@@ -55,11 +57,9 @@ void quitOnSignals(QObject& context, TrayApplication* const& tray) {
 } // namespace
 
 TrayApplication::TrayApplication(ConnectorMenuBarModel& model, bool windowed, QObject* parent)
-    : QObject(parent), m_model(model), m_panel(std::make_unique<PanelWindow>(model)) {
-    connect(&m_panel->view(), &ConnectorMenuBarView::quitRequested, this, &TrayApplication::quit);
-    connect(m_panel.get(), &PanelWindow::windowClosed, this, &TrayApplication::windowClosed);
+    : QObject(parent), m_model(model) {
     if (windowed) {
-        m_panel->showAsWindow();
+        panel().showAsWindow();
         return;
     }
     m_hosts = std::make_unique<tray::TrayHosts>(QDBusConnection::sessionBus());
@@ -67,10 +67,20 @@ TrayApplication::TrayApplication(ConnectorMenuBarModel& model, bool windowed, QO
     if (m_hosts->kind() != tray::TrayHosts::Kind::none)
         enterTrayMode();
     else
-        m_panel->showAsWindow();
+        panel().showAsWindow();
 }
 
 TrayApplication::~TrayApplication() = default;
+
+// Made when first shown: an icon that is never clicked costs no panel, nor the fonts it lays out.
+PanelWindow& TrayApplication::panel() {
+    if (!m_panel) {
+        m_panel = std::make_unique<PanelWindow>(m_model);
+        connect(&m_panel->view(), &ConnectorMenuBarView::quitRequested, this, &TrayApplication::quit);
+        connect(m_panel.get(), &PanelWindow::windowClosed, this, &TrayApplication::windowClosed);
+    }
+    return *m_panel;
+}
 
 // Once the icon is in a tray it stays: an item re-registers with a new watcher by itself, and the
 // toolkit's icon embeds itself in a new XEmbed tray. Only a StatusNotifierItem host that comes after
@@ -102,17 +112,17 @@ void TrayApplication::enterTrayMode() {
 void TrayApplication::showPanel() {
     if (m_quitting)
         return;
-    const bool openAsWindow = m_panel->isVisible() && !m_panel->isPopup();
+    const bool openAsWindow = m_panel && m_panel->isVisible() && !m_panel->isPopup();
     if (m_tray && !openAsWindow)
         showPopup();
     else
-        m_panel->showAsWindow();
+        panel().showAsWindow();
 }
 
 void TrayApplication::togglePanel() {
-    if (m_panel->isVisible())
+    if (m_panel && m_panel->isVisible())
         m_panel->hide();
-    else if (!m_panel->closedOnFocusLossJustNow()) // that click took the focus and closed it
+    else if (!m_panel || !m_panel->closedOnFocusLossJustNow()) // that click took the focus and closed it
         showPanel();
 }
 
@@ -125,25 +135,26 @@ void TrayApplication::windowClosed() {
 // host's Activate position), else by the pointer; on the screen it is on, and no taller than the room
 // there beside the icon's bar.
 void TrayApplication::showPopup() {
+    PanelWindow& popup = panel();
     const QRect icon = m_tray->geometry();
     const QPoint pointer = QCursor::pos();
     QScreen* screen = QGuiApplication::screenAt(icon.isEmpty() ? pointer : icon.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (!screen) {
-        m_panel->showAsPopup(std::nullopt);
+        popup.showAsPopup(std::nullopt);
         return;
     }
     const QRect available = screen->availableGeometry();
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         // The compositor places windows; a client cannot.
-        m_panel->setPopupArea(available.adjusted(0, kWaylandBarAllowance, 0, 0));
-        m_panel->showAsPopup(std::nullopt);
+        popup.setPopupArea(available.adjusted(0, kWaylandBarAllowance, 0, 0));
+        popup.showAsPopup(std::nullopt);
         return;
     }
     const QRect area = panelArea(icon, available);
-    m_panel->setPopupArea(area);
-    m_panel->showAsPopup(panelPosition(icon, pointer, area, m_panel->popupSize()));
+    popup.setPopupArea(area);
+    popup.showAsPopup(panelPosition(icon, pointer, area, popup.popupSize()));
 }
 
 void TrayApplication::quit() {
@@ -158,17 +169,17 @@ void TrayApplication::quit() {
 // cancelled, a status script is cut short, a start or stop script is let finish (its connector must
 // live on), and nothing new begins after it.
 QCoro::Task<> TrayApplication::windDown() {
-    m_panel->hide();
+    if (m_panel)
+        m_panel->hide();
     endLimitedRuns();
     m_model.actions().windDown();
     co_await m_model.refresher().cancelRefreshLoop();
     co_await m_model.actions().waitUntilIdle();
-    ConnectorMenuBarView& view = m_panel->view();
-    if (view.hasRunningTasks())
-        co_await qCoro(&view, &ConnectorMenuBarView::tasksFinished);
+    if (m_panel && m_panel->view().hasRunningTasks())
+        co_await qCoro(&m_panel->view(), &ConnectorMenuBarView::tasksFinished);
 }
 
-int runTrayApplication(int& argc, char** argv, bool windowed) {
+int runTrayApplication(int& argc, char** argv, bool windowed, const QString& launcher) {
     // X11 takes the windows' class from RESOURCE_NAME when it makes the first window; the desktop
     // entry matches windows by it. Children get the environment as it was, or a terminal opened
     // for the Codex login would pass for Skerrin.
@@ -196,13 +207,19 @@ int runTrayApplication(int& argc, char** argv, bool windowed) {
     quitOnSignals(app, trayForSignals);
     recoverInterruptedInstall(standardInstallRoot());
 
-    PlatformServices services = makePlatformServices();
+    PlatformServices services = makePlatformServices(launcher);
     services.chooseFolder = makeFolderChooser();
+    services.copyToClipboard = makeClipboard();
+    services.openUrl = makeUrlOpener();
     ConnectorMenuBarModel model(std::move(services));
     model.watcher().setMode(ServiceWatcher::Mode::tray);
     TrayApplication tray(model, windowed);
     trayForSignals = &tray;
-    tray.panel().winId(); // the first window: its class is fixed from here on
+    {
+        // The first native window fixes the class for every later one, the panel's too.
+        QWindow first;
+        first.create();
+    }
     if (inheritedName)
         qputenv("RESOURCE_NAME", *inheritedName);
     else

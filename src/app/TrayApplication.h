@@ -30,7 +30,9 @@ public:
     TrayApplication(ConnectorMenuBarModel& model, bool windowed, QObject* parent = nullptr);
     ~TrayApplication() override;
 
-    PanelWindow& panel() const { return *m_panel; }
+    // The panel, made on first use.
+    PanelWindow& panel();
+    bool hasPanel() const { return m_panel != nullptr; }
     bool hasTray() const { return m_tray != nullptr; }
     TrayIcon* trayIcon() const { return m_tray.get(); }
 
@@ -61,7 +63,8 @@ private:
 };
 
 // `skerrin` without a command, or with --windowed: the whole desktop application, from the
-// QApplication to the end of its event loop. Returns the exit status.
-int runTrayApplication(int& argc, char** argv, bool windowed);
+// QApplication to the end of its event loop, for the program at `launcher` (see PlatformServices).
+// Returns the exit status.
+int runTrayApplication(int& argc, char** argv, bool windowed, const QString& launcher);
 
 } // namespace skerrin
