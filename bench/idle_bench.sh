@@ -4,10 +4,13 @@
 # reference runtime, so that each 30 s pass runs the runtime's real status script. For each run:
 # the CPU time it takes over SECONDS (its own, and its children's: the status scripts), and how
 # often its threads wake (poll calls), against the same count for the tray host in the same span.
-# Usage: bench/idle_bench.sh SKERRIN_BINARY [SECONDS]
+# Then its resident memory 12 s after start, its panel never opened, against a minimal tray
+# application (an icon with a two-entry menu) started beside it under the same tray host.
+# Usage: bench/idle_bench.sh SKERRIN_BINARY [SECONDS] [MINIMAL_TRAY_BINARY]
 set -euo pipefail
 skerrin="$(realpath "$1")"
 seconds="${2:-60}"
+minimal_tray="$(realpath "${3:-$(dirname "$skerrin")/../bench/minimal_tray}")"
 reference_runtime="$(cd "$(dirname "$0")/.." && pwd)/tools/reference-runtime"
 work="$(mktemp -d "${TMPDIR:-/tmp}/skerrin-idle.XXXXXX")"
 export SKERRIN_PLATFORM_BASE_URL=http://127.0.0.1:9
@@ -89,4 +92,27 @@ awk -v off="$off" -v on="$on" 'BEGIN {
       a[2], 100 * a[2] / a[1], b[2], 100 * b[2] / b[1], b[3], 100 * b[3] / b[1]
     printf "idle_poll_wakeups_per_minute: off %.1f, on %.1f; tray host %.1f, %.1f (a pass every 30 s)\n",
       60 * a[4] / a[1], 60 * b[4] / b[1], 60 * a[5] / a[1], 60 * b[5] / b[1]
+  }'
+
+# Resident memory after 12 s: Skerrin and the minimal tray application side by side, median of 3.
+rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+export HOME="$work/memory" XDG_CONFIG_HOME="$work/memory/.config" XDG_RUNTIME_DIR="$work/memory/run"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+app_rss=() floor_rss=()
+for _ in 1 2 3; do
+  "$skerrin" </dev/null >>"$work/memory-app.log" 2>&1 &
+  app=$!
+  "$minimal_tray" </dev/null >>"$work/memory-floor.log" 2>&1 &
+  floor=$!
+  pids+=("$app" "$floor")
+  sleep 12
+  app_rss+=("$(rss_kib "$app")")
+  floor_rss+=("$(rss_kib "$floor")")
+  kill "$app" "$floor"
+  wait "$app" "$floor" 2>/dev/null || true
+done
+median3() { printf '%s\n' "$@" | sort -n | sed -n 2p; }
+awk -v a="$(median3 "${app_rss[@]}")" -v f="$(median3 "${floor_rss[@]}")" 'BEGIN {
+    printf "idle_tray_rss_kib: skerrin %d, minimal tray %d; ratio %.2f (goal <= 1.3)\n", a, f, a / f
   }'
