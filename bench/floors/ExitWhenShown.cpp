@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into a program measured from launch to its window shown: ends the process the moment a
 // window of the panel's width is exposed. (The panel is as tall as its content, so its height says
-// nothing.) The same for Skerrin and for the floors it is measured against.
+// nothing.) The same for Skerrin and for the floors it is measured against. Qt Core only: it is
+// preloaded into the command line that becomes the tray application too, and must not load more
+// there.
 #include <QCoreApplication>
 #include <QEvent>
-#include <QWindow>
+#include <QVariant>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,8 +17,7 @@ class ExitWhenShown : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Expose) {
-            auto* window = qobject_cast<QWindow*>(watched);
-            if (window && window->isExposed() && window->width() >= 430) {
+            if (watched->inherits("QWindow") && watched->property("width").toInt() >= 430) {
                 std::fflush(stdout);
                 std::_Exit(0);
             }
