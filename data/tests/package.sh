@@ -45,8 +45,11 @@ grep -qx 'ExecStart="/usr/bin/skerrin" watch' "$root/usr/share/systemd/user/sker
 [ -x "$root/usr/libexec/skerrin/skerrin-tray" ] || fail "no usr/libexec/skerrin/skerrin-tray"
 [[ "$depends" == *libqt6widgets6* && "$depends" == *libqt6dbus6* ]] ||
   fail "Depends lacks the tray's Qt Widgets or the module's Qt D-Bus: '$depends'"
-python3 -c 'import ctypes, sys; ctypes.CDLL(sys.argv[1]).skerrinSessionBusNotifier' \
-  "$root/usr/libexec/skerrin/skerrin-notifications.so" || fail "the notifications module does not load"
+module="$root/usr/libexec/skerrin/skerrin-notifications.so"
+ldd "$module" >"$work/module.ldd" && ! grep -q "not found" "$work/module.ldd" ||
+  fail "the notifications module's libraries are not all found: $(cat "$work/module.ldd")"
+nm -D --defined-only "$module" | grep -qw skerrinSessionBusNotifier ||
+  fail "the notifications module has no entry point"
 
 mkdir -p "$work/home/.config"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" LANGUAGE=en LC_ALL=C.UTF-8 \
