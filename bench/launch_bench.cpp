@@ -3,6 +3,7 @@
 // panel shown, against the floors of floors/TextWindow.cpp; each in a process of its own that
 // floors/ExitWhenShown.cpp ends once its window is exposed, run alternately.
 #include <QByteArray>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include "SpawnMeasure.h"
@@ -16,7 +17,10 @@ int main() {
     const QByteArray homePath = home.path().toLocal8Bit();
     ::setenv("HOME", homePath.constData(), 1);
     ::setenv("XDG_CONFIG_HOME", (homePath + "/config").constData(), 1);
-    ::setenv("XDG_RUNTIME_DIR", homePath.constData(), 1);
+    // The session's runtime folder is memory-backed, as on a desktop: the instance lock's sync is free.
+    QTemporaryDir runtime(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/skerrin-launch-XXXXXX")
+                                                    : home.path() + QStringLiteral("/run-XXXXXX"));
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("SKERRIN_PLATFORM_BASE_URL", "http://127.0.0.1:9", 1);
     // No tray host on a bus of the desktop's: the panel opens as a window at once.
