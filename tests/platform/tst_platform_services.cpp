@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SkerrinDesktopEntry.h"
 #include "platform/LoginItemService.h"
+#include "platform/PlatformServices.h"
 #include "platform/SettingsStore.h"
 #include "platform/TerminalLauncher.h"
 #include "support/TestRuntime.h"
@@ -77,6 +78,27 @@ private slots:
         QVERIFY(
             writeFile(entry, readFile(entry) + "Hidden=true\n")); // switched off in the desktop's settings
         QCOMPARE(loginItem->status(), LoginItemStatus::notRegistered);
+    }
+    // The tray application is started by `skerrin`: that, or the AppImage around it, is what starts
+    // at login and what an uninstall names, never the program that happens to run.
+    void launcherIsTheNamedProgram_data() {
+        QTest::addColumn<QString>("launcher");
+        QTest::addColumn<QByteArray>("appImage");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("started by skerrin")
+            << "/opt/s k/bin/skerrin" << QByteArray() << "/opt/s k/bin/skerrin";
+        QTest::newRow("inside an AppImage")
+            << "/tmp/.mount_x/usr/bin/skerrin" << QByteArray("/home/me/Skerrin.AppImage")
+            << "/home/me/Skerrin.AppImage";
+        QTest::newRow("started by hand")
+            << QString() << QByteArray() << QCoreApplication::applicationFilePath();
+    }
+    void launcherIsTheNamedProgram() {
+        QFETCH(QString, launcher);
+        QFETCH(QByteArray, appImage);
+        QFETCH(QString, named);
+        const ScopedEnv image("APPIMAGE", appImage);
+        QCOMPARE(makePlatformServices(launcher).appInfo->bundlePath(), named);
     }
     void settingsWrittenByAnotherProcess() {
         const QString file = m_home.configHome() + "/Skerrin/Skerrin.conf";
