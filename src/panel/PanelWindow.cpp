@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -48,6 +49,7 @@ void PanelWindow::showAsPopup(std::optional<QPoint> topLeft) {
     setPopup(true);
     if (topLeft)
         move(*topLeft);
+    m_placed = topLeft.has_value();
     setSkipTaskbarAndPager(this, true);
     m_view->fitHeight();
     m_holdsBottom = topLeft && !m_popupArea.isEmpty() && y() + height() - 1 >= m_popupArea.bottom();
@@ -127,14 +129,18 @@ void PanelWindow::resizeEvent(QResizeEvent* event) {
     if (!m_popup || !isVisible() || m_popupArea.isEmpty())
         return;
     const QRect area = m_popupArea;
-    if (m_holdsBottom) {
-        move(x(), std::max(area.top(), area.bottom() + 1 - height()));
-        return;
-    }
-    if (area.contains(geometry()))
-        return;
-    move(std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - width())),
-         std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
+    QPoint place = pos();
+    if (m_holdsBottom)
+        place.setY(std::max(area.top(), area.bottom() + 1 - height()));
+    else if (!area.contains(geometry()))
+        place = {std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - width())),
+                 std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - height()))};
+    move(place);
+    // Resized while the window manager is still taking the window in (the content settles just
+    // after showing), the toolkit can send its stale idea of the place along, and an X11 manager
+    // puts the popup there, in the screen's corner under the bar; the place goes along again.
+    if (m_placed && windowHandle())
+        windowHandle()->setPosition(place);
 }
 
 void PanelWindow::paintEvent(QPaintEvent* event) {
