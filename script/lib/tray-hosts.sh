@@ -141,6 +141,13 @@ hosts_sni_items() {
     string:RegisteredStatusNotifierItems 2>/dev/null | grep -o 'org.kde.StatusNotifierItem-[0-9-]*' || true
 }
 hosts_sni_registered() { hosts_sni_items | grep -q "StatusNotifierItem-$1-"; } # pid
+# Whether a host has registered with the watcher: an application started before that opens as a
+# window. A command to run dbus-send through may come first.
+hosts_sni_host_ready() {
+  "$@" dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:IsStatusNotifierHostRegistered 2>/dev/null | grep -q 'boolean true'
+}
 hosts_no_watcher() {
   ! dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
     org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1
@@ -184,6 +191,7 @@ hosts_in_sway() {
 }
 hosts_sway_item() { hosts_sni_items hosts_as_nobody | head -n 1; }
 hosts_sway_has_item() { [ -n "$(hosts_sway_item)" ]; }
+hosts_sway_host_ready() { hosts_sni_host_ready hosts_as_nobody; }
 # The item as waybar activates it, with where the click was (its icon at the bar's right end).
 hosts_sway_activate() { # item's bus name
   hosts_as_nobody dbus-send --session --print-reply --dest="$1" /StatusNotifierItem \
