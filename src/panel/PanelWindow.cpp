@@ -4,6 +4,8 @@
 #include "panel/ConnectorMenuBarView.h"
 #include "panel/X11WindowState.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -23,10 +25,23 @@ constexpr int kPopupEdge = 1;
 // A window's title bar and frame, until the window manager has said how tall they are.
 constexpr int kFrameAllowance = 40;
 
+// Screen readers announce a window by its frame and name; a plain widget window would be read as a
+// filler with no window around it.
+QAccessibleInterface* panelWindowRole(const QString& className, QObject* object) {
+    if (className == QLatin1String("skerrin::PanelWindow") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 PanelWindow::PanelWindow(ConnectorMenuBarModel& model, QWidget* parent)
     : QWidget(parent, Qt::Window), m_view(new ConnectorMenuBarView(model, this)) {
+    static const bool roleKnown = [] {
+        QAccessible::installFactory(panelWindowRole);
+        return true;
+    }();
+    Q_UNUSED(roleKnown);
     setObjectName(QStringLiteral("panelWindow"));
     setWindowTitle(QStringLiteral("Skerrin"));
     setWindowIcon(QIcon::fromTheme(QStringLiteral(SKERRIN_APP_ID),
