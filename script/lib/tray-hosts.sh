@@ -51,14 +51,20 @@ hosts_build_skerrin() {
   echo "$PWD/build/$1/src/skerrin"
 }
 
-# Skerrin where any user may run it: the program and, when it has one beside it, the tray
-# application it starts. Prints the copy's path.
+# Skerrin where any user may run it: the program and the tray application it starts, where that is a
+# program of its own (beside it in a build tree, in libexec/skerrin/ once installed), laid out the
+# same way. Prints the copy's path.
 hosts_copy_skerrin() { # skerrin, folder
-  local dir="$2"
+  local dir="$2" from
+  from="$(dirname "$1")"
   mkdir -p "$dir"
   chmod 755 "$dir"
   install -m 755 "$1" "$dir/skerrin"
-  if [ -f "$(dirname "$1")/skerrin-tray" ]; then install -m 755 "$(dirname "$1")/skerrin-tray" "$dir/skerrin-tray"; fi
+  if [ -f "$from/skerrin-tray" ]; then install -m 755 "$from/skerrin-tray" "$dir/skerrin-tray"; fi
+  if [ -f "$from/../libexec/skerrin/skerrin-tray" ]; then
+    install -D -m 755 "$from/../libexec/skerrin/skerrin-tray" "$dir/../libexec/skerrin/skerrin-tray"
+    chmod 755 "$dir/../libexec" "$dir/../libexec/skerrin"
+  fi
   echo "$dir/skerrin"
 }
 
