@@ -54,9 +54,16 @@ bool ContentHeight::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ContentHeight::fit() {
-    const int height = std::min(contentHeight() + m_scroll->frameWidth() * 2, m_limit);
+    const int whole = contentHeight() + m_scroll->frameWidth() * 2;
+    const int height = std::min(whole, m_limit);
     if (m_panel->minimumHeight() != height || m_panel->maximumHeight() != height)
         m_panel->setFixedHeight(height);
+    // The scroll area decides on its bar at the width it has, which a bar already shown narrows: text
+    // wrapped to that width asks for the bar again, and it would stay once the content fits. Whether
+    // the content fits at the whole width decides instead.
+    const Qt::ScrollBarPolicy bar = whole > m_limit ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+    if (m_scroll->verticalScrollBarPolicy() != bar)
+        m_scroll->setVerticalScrollBarPolicy(bar);
 }
 
 } // namespace skerrin::panel

@@ -4,6 +4,8 @@
 #include "panel/ConnectorMenuBarView.h"
 #include "panel/X11WindowState.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -11,6 +13,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -22,10 +25,23 @@ constexpr int kPopupEdge = 1;
 // A window's title bar and frame, until the window manager has said how tall they are.
 constexpr int kFrameAllowance = 40;
 
+// Screen readers announce a window by its frame and name; a plain widget window would be read as a
+// filler with no window around it.
+QAccessibleInterface* panelWindowRole(const QString& className, QObject* object) {
+    if (className == QLatin1String("skerrin::PanelWindow") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 PanelWindow::PanelWindow(ConnectorMenuBarModel& model, QWidget* parent)
     : QWidget(parent, Qt::Window), m_view(new ConnectorMenuBarView(model, this)) {
+    static const bool roleKnown = [] {
+        QAccessible::installFactory(panelWindowRole);
+        return true;
+    }();
+    Q_UNUSED(roleKnown);
     setObjectName(QStringLiteral("panelWindow"));
     setWindowTitle(QStringLiteral("Skerrin"));
     setWindowIcon(QIcon::fromTheme(QStringLiteral(SKERRIN_APP_ID),
@@ -48,6 +64,7 @@ void PanelWindow::showAsPopup(std::optional<QPoint> topLeft) {
     setPopup(true);
     if (topLeft)
         move(*topLeft);
+    m_placed = topLeft.has_value();
     setSkipTaskbarAndPager(this, true);
     m_view->fitHeight();
     m_holdsBottom = topLeft && !m_popupArea.isEmpty() && y() + height() - 1 >= m_popupArea.bottom();
@@ -127,14 +144,18 @@ void PanelWindow::resizeEvent(QResizeEvent* event) {
     if (!m_popup || !isVisible() || m_popupArea.isEmpty())
         return;
     const QRect area = m_popupArea;
-    if (m_holdsBottom) {
-        move(x(), std::max(area.top(), area.bottom() + 1 - height()));
-        return;
-    }
-    if (area.contains(geometry()))
-        return;
-    move(std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - width())),
-         std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
+    QPoint place = pos();
+    if (m_holdsBottom)
+        place.setY(std::max(area.top(), area.bottom() + 1 - height()));
+    else if (!area.contains(geometry()))
+        place = {std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - width())),
+                 std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - height()))};
+    move(place);
+    // Resized while the window manager is still taking the window in (the content settles just
+    // after showing), the toolkit can send its stale idea of the place along, and an X11 manager
+    // puts the popup there, in the screen's corner under the bar; the place goes along again.
+    if (m_placed && windowHandle())
+        windowHandle()->setPosition(place);
 }
 
 void PanelWindow::paintEvent(QPaintEvent* event) {

@@ -59,6 +59,8 @@ private:
     // Placed against the bottom of its room (a bottom bar, the pointer low on the screen): it keeps
     // that edge when its content grows or shrinks.
     bool m_holdsBottom = false;
+    // Placed by the application (beside the icon on X11), not by the window system.
+    bool m_placed = false;
     QElapsedTimer m_sinceFocusLoss;
 };
 

@@ -8,6 +8,7 @@
 #include "panel/StatusTrayIcon.h"
 #include "support/ModelTest.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLockFile>
 #include <QMenu>
@@ -132,6 +133,11 @@ private slots:
         QVERIFY(!app.hasTray());
         QVERIFY(window.isVisible());
         QVERIFY(!window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        // A screen reader announces a window by its frame and name; a plain widget reads as a filler.
+        const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&window);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->role(), QAccessible::Window);
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Skerrin"));
         QTest::keyClick(&window, Qt::Key_Escape); // an ordinary window never closes by itself
         QVERIFY(window.isVisible());
         QVERIFY(window.close());

@@ -361,6 +361,35 @@ private slots:
         click("advancedToggle");
         m_view->setMaximumPanelHeight(5000);
         QTRY_COMPARE(m_view->height(), collapsed);
+        QTRY_VERIFY(fitsWhole());
+
+        // A scroll bar narrows the content, so a text that just fits a line wraps beside it: once the
+        // room is back, the bar must go all the same, or the panel keeps scrolling by that line.
+        ModelSeed(*m_model).message(QStringLiteral("x"));
+        const auto* text = find<QTextEdit>("transientMessage");
+        QTRY_VERIFY(text->isVisible() && text->width() > 300);
+        const int bar = scroll->verticalScrollBar()->sizeHint().width();
+        const int oneLine = text->heightForWidth(text->width());
+        const auto wrapsBesideTheBar = [&] {
+            return text->heightForWidth(text->width()) == oneLine &&
+                   text->heightForWidth(text->width() - bar) > oneLine;
+        };
+        QString line = QStringLiteral("word word word word word ");
+        for (; line.size() < 200 && !wrapsBesideTheBar(); line += u'x') {
+            ModelSeed(*m_model).message(line);
+            settle();
+        }
+        QVERIFY(wrapsBesideTheBar());
+        QTRY_VERIFY(fitsWhole());
+        QTRY_COMPARE(text->height(), text->heightForWidth(text->width()));
+        QCOMPARE(text->height(), oneLine);
+        const int tall = m_view->height();
+        m_view->setMaximumPanelHeight(tall - 40);
+        QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
+        m_view->setMaximumPanelHeight(5000);
+        QTRY_COMPARE(m_view->height(), tall);
+        QTRY_VERIFY(fitsWhole());
+        QCOMPARE(text->height(), oneLine);
     }
 
     // Each check's mark is an image a screen reader names by its state, in the panel's language;
