@@ -7,10 +7,8 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -18,50 +16,14 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextEdit>
-#include <QtEndian>
 
 using View = ConnectorMenuBarView;
 
 namespace {
 
-QByteArray bigEndian(quint32 value) {
-    QByteArray bytes(4, 0);
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-// A PNG that is only the header of an image this large, with the checksum the reader checks.
-QByteArray pngHeader(quint32 width, quint32 height) {
-    const QByteArray chunk = "IHDR" + bigEndian(width) + bigEndian(height) + QByteArray("\x08\x06\0\0\0", 5);
-    quint32 crc = 0xFFFFFFFF;
-    for (const char byte : chunk) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + bigEndian(13) + chunk + bigEndian(~crc) + bigEndian(8) +
-           "IDAT";
-}
-
-// One 1 × 1 frame on a screen of this size: Qt's reader announces the frame's width, then decodes
-// the whole screen.
-QByteArray gifWithScreen(quint16 width, quint16 height) {
-    const auto le = [](quint16 value) {
-        QByteArray bytes(2, 0);
-        qToLittleEndian(value, bytes.data());
-        return bytes;
-    };
-    return "GIF89a" + le(width) + le(height) + QByteArrayLiteral("\x80\0\0\xff\xff\xff\0\0\0,") + le(0) +
-           le(0) + le(1) + le(1) + QByteArrayLiteral("\0\x02\x02\x44\x01\0;");
-}
-
-QByteArray realPng() {
-    QImage image(21, 21, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return buffer.data();
+// The QR fuzzer's seeds: real codes, and the images whose decoding once outgrew its bounds.
+QByteArray seed(const char* name) {
+    return readFile(QStringLiteral(SKERRIN_QR_SEEDS "/") + name);
 }
 
 } // namespace
@@ -191,12 +153,13 @@ private slots:
     void pairingGroup_data() {
         QTest::addColumn<QByteArray>("png");
         QTest::addColumn<bool>("image");
-        QTest::newRow("a QR image") << realPng() << true;
+        QTest::newRow("a QR image") << seed("reference.png") << true;
         QTest::newRow("empty file") << QByteArray("") << false;
         QTest::newRow("not an image") << QByteArray("<html>") << false;
-        QTest::newRow("20000 x 20000") << pngHeader(20000, 20000) << false;
-        QTest::newRow("GIF") << gifWithScreen(1, 1) << true;
-        QTest::newRow("GIF whose screen outgrows its frame") << gifWithScreen(5000, 200) << false;
+        QTest::newRow("100000 x 100000") << seed("huge-dimensions.png") << false;
+        QTest::newRow("GIF") << seed("qr.gif") << true;
+        QTest::newRow("GIF whose screen outgrows its frame")
+            << seed("gif-screen-wider-than-announced.gif") << false;
     }
     void pairingGroup() {
         QFETCH(QByteArray, png);
@@ -404,7 +367,7 @@ private slots:
         QFETCH(AppLanguage, language);
         QFETCH(QStringList, names);
         m_model->language().setLanguage(language);
-        pairWithQr(realPng());
+        pairWithQr(seed("reference.png"));
         const auto image = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); };
         const auto mark = [this](const char* list, const QString& row) {
             return find(list)->findChild<QWidget*>(row)->findChild<panel::CheckIcon*>();
