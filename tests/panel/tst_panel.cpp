@@ -8,7 +8,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -82,42 +81,34 @@ private slots:
         QTest::addColumn<bool>("root");
         QTest::addColumn<bool>("busy");
         QTest::addColumn<QString>("output");
-        QTest::addColumn<QStringList>("disabled"); // every other control listed here is enabled
+        QTest::addColumn<QString>("disabled"); // sorted; every other named button is enabled
         QTest::newRow("no root") << false << false << "x"
-                                 << QStringList{"runSetupButton",     "doctorButton",
-                                                "rerunPairingButton", "startServiceButton",
-                                                "stopServiceButton",  "removePairingButton",
-                                                "uninstallButton",    "finishPairingButton"};
+                                 << "doctorButton finishPairingButton removePairingButton rerunPairingButton "
+                                    "runSetupButton startServiceButton stopServiceButton uninstallButton";
         QTest::newRow("busy, with output")
             << true << true << "x"
-            << QStringList{"primaryButton",      "finishPairingButton", "openQrButton",
-                           "installButton",      "runSetupButton",      "doctorButton",
-                           "codexLoginButton",   "rerunPairingButton",  "refreshButton",
-                           "chooseFolderButton", "openRuntimeButton",   "openLogsButton",
-                           "startServiceButton", "stopServiceButton",   "removePairingButton",
-                           "uninstallButton",    "logsOpenLogsButton"};
-        QTest::newRow("idle, no output") << true << false << "" << QStringList{"copyOutputButton"};
+            << "chooseFolderButton codexLoginButton doctorButton finishPairingButton installButton "
+               "logsOpenLogsButton openLogsButton openQrButton openRuntimeButton primaryButton refreshButton "
+               "removePairingButton rerunPairingButton runSetupButton startServiceButton stopServiceButton "
+               "uninstallButton";
+        QTest::newRow("idle, no output") << true << false << QString() << "copyOutputButton";
     }
     void enablement() {
         QFETCH(bool, root);
         QFETCH(bool, busy);
         QFETCH(QString, output);
-        QFETCH(QStringList, disabled);
+        QFETCH(QString, disabled);
         pairWithQr("not an image");
         if (!root)
             m_model->location().updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
         ModelSeed(*m_model).busy(busy).latestOutput(output);
         settle();
-        const QStringList controls{
-            "primaryButton",       "launchAtLoginToggle", "finishPairingButton", "openQrButton",
-            "advancedToggle",      "installButton",       "runSetupButton",      "doctorButton",
-            "codexLoginButton",    "rerunPairingButton",  "refreshButton",       "chooseFolderButton",
-            "openRuntimeButton",   "openLogsButton",      "startServiceButton",  "stopServiceButton",
-            "removePairingButton", "uninstallButton",     "outputToggle",        "copyOutputButton",
-            "logsOpenLogsButton",  "quitButton",          "languageEnglish",     "languageChinese",
-            "copyReportButton"};
-        for (const QString& name : controls)
-            QVERIFY2(find(name)->isEnabled() != disabled.contains(name), qPrintable(name));
+        QStringList off;
+        for (const QAbstractButton* button : m_view->findChildren<QAbstractButton*>())
+            if (!button->isEnabled() && !button->objectName().isEmpty())
+                off << button->objectName();
+        off.sort();
+        QCOMPARE(off, disabled.split(' '));
         ModelSeed(*m_model).busy(false);
     }
 
@@ -256,23 +247,6 @@ private slots:
         QCOMPARE(shownChanged, QList<QVariantList>({{true}, {false}}));
     }
 
-    void expandingLoadsChecksOnlyWhenOpening() {
-        const QDateTime never = m_model->diagnostics().lastConnectivityCheckAt();
-        QVERIFY(!m_model->diagnostics().hasLoadedDeepSetupChecks());
-        click("advancedToggle");
-        QTRY_VERIFY(!m_view->hasRunningTasks());
-        const QDateTime first = m_model->diagnostics().lastConnectivityCheckAt();
-        QVERIFY(first > never && m_model->diagnostics().hasLoadedDeepSetupChecks());
-        QVERIFY(shown("setupChecks") &&
-                find("setupChecks")->findChildren<QWidget*>("check-node").size() == 1);
-        click("advancedToggle"); // closing starts nothing
-        QVERIFY(!m_view->hasRunningTasks());
-        QTest::qWait(5);
-        click("advancedToggle");
-        QTRY_VERIFY(!m_view->hasRunningTasks());
-        QVERIFY(m_model->diagnostics().lastConnectivityCheckAt() > first);
-    }
-
     void longTextsStayInsideThePanel() {
         const QString unbroken(2000, 'x');
         ModelSeed(*m_model)
@@ -297,8 +271,9 @@ private slots:
     }
 
     // As tall as what it shows, never a grey strip under the Quit row nor a scroll bar with nothing
-    // to scroll; growing with the advanced section up to its room, and scrolling beyond it.
-    void heightFollowsTheContentUpToTheRoom() {
+    // to scroll; growing with the advanced section up to its room, and scrolling beyond it. Each
+    // opening of the section loads its checks; closing it starts nothing.
+    void advancedSectionLoadsWhenOpenedAndTheHeightFollows() {
         const auto* scroll = find<QScrollArea>("panelScrollArea");
         const auto fitsWhole = [&] {
             return m_view->height() == m_view->contentHeight() &&
@@ -311,9 +286,14 @@ private slots:
         const QWidget* quit = find("quitButton");
         QCOMPARE(m_view->height() - quit->mapTo(m_view.get(), QPoint(0, quit->height())).y(), 14);
 
+        const QDateTime never = m_model->diagnostics().lastConnectivityCheckAt();
+        QVERIFY(!m_model->diagnostics().hasLoadedDeepSetupChecks());
         m_view->setMaximumPanelHeight(5000);
         click("advancedToggle");
         QTRY_VERIFY(!m_view->hasRunningTasks());
+        const QDateTime first = m_model->diagnostics().lastConnectivityCheckAt();
+        QVERIFY(first > never && m_model->diagnostics().hasLoadedDeepSetupChecks());
+        QVERIFY(shown("check-node") && find("setupChecks")->findChildren<QWidget*>("check-node").size() == 1);
         QTRY_VERIFY(m_view->height() > collapsed);
         QTRY_VERIFY(fitsWhole());
 
@@ -322,6 +302,7 @@ private slots:
         QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
         QVERIFY(scroll->verticalScrollBar()->maximum() > 0);
         click("advancedToggle");
+        QVERIFY(!m_view->hasRunningTasks());
         m_view->setMaximumPanelHeight(5000);
         QTRY_COMPARE(m_view->height(), collapsed);
         QTRY_VERIFY(fitsWhole());
@@ -353,6 +334,12 @@ private slots:
         QTRY_COMPARE(m_view->height(), tall);
         QTRY_VERIFY(fitsWhole());
         QCOMPARE(text->height(), oneLine);
+
+        // Opened again, the section loads its checks again.
+        QTest::qWait(5); // a later check time
+        click("advancedToggle");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+        QVERIFY(m_model->diagnostics().lastConnectivityCheckAt() > first);
     }
 
     // Each check's mark is an image a screen reader names by its state, in the panel's language;
@@ -372,13 +359,10 @@ private slots:
         const auto mark = [this](const char* list, const QString& row) {
             return find(list)->findChild<QWidget*>(row)->findChild<panel::CheckIcon*>();
         };
+        const QList<SetupCheck> checks{{"ready", "Ready", "fine", true},
+                                       {"notReady", "Not Ready", "no", false}};
+        ModelSeed(*m_model).setupChecks(checks).connectivityChecks(checks);
         for (const char* list : {"setupChecks", "connectivityChecks"}) {
-            const QList<SetupCheck> checks{{"ready", "Ready", "fine", true},
-                                           {"notReady", "Not Ready", "no", false}};
-            if (QByteArray(list) == "setupChecks")
-                ModelSeed(*m_model).setupChecks(checks);
-            else
-                ModelSeed(*m_model).connectivityChecks(checks);
             QTRY_VERIFY(find(list)->findChild<QWidget*>("check-notReady"));
             for (const auto& [row, name] :
                  {std::pair{"check-ready", names[0]}, std::pair{"check-notReady", names[1]}}) {
@@ -395,8 +379,6 @@ private slots:
 
     void oneUpdatePerTurnOfTheEventLoop() {
         QSignalSpy rendered(m_view.get(), &View::rendered);
-        QElapsedTimer clock;
-        clock.start();
         for (int turn = 0; turn < 100; ++turn) {
             for (int change = 0; change < 100; ++change)
                 ModelSeed(*m_model).running(change % 2).message(QString::number(change));
@@ -404,13 +386,11 @@ private slots:
         }
         QCOMPARE(rendered.size(), 100);
         QCOMPARE(text("transientMessage"), "99");
-        QVERIFY(clock.elapsed() < 20000); // a hang, not a speed
     }
 
     void keepOnlineRow() {
         QCheckBox* toggle = m_view->findChild<QCheckBox*>("keepOnlineToggle");
         QLabel* note = m_view->findChild<QLabel*>("keepOnlineNote");
-        QCOMPARE(toggle->text(), "Keep Desktop Service Online");
         QVERIFY(!toggle->isChecked() && note->isHidden());
         click("keepOnlineToggle");
         QVERIFY(m_model->watcher().keepServiceOnline());
@@ -422,7 +402,6 @@ private slots:
         QVERIFY(note->isVisible());
         m_model->language().setLanguage(AppLanguage::chinese);
         settle();
-        QCOMPARE(toggle->text(), "保持桌面服务在线");
         QCOMPARE(note->text(), "已暂停，直到你启动服务。");
         QCoro::waitFor(m_model->service().startConnector());
         settle();
@@ -466,14 +445,12 @@ private slots:
 
         m_model->language().setLanguage(AppLanguage::chinese);
         settle();
-        QCOMPARE(find<QAbstractButton>("copyReportButton")->text(), "复制报告");
         click("copyReportButton");
         QCOMPARE(text("transientMessage"), "报告已复制。");
         QCOMPARE(m_desktop.copied->size(), 2);
         const QString report = m_desktop.copied->last();
-        QVERIFY(report.contains("relay token: ••••oken") && report.contains("- Exit status: 0\n"));
-        QVERIFY(report.contains("- Script: ~/runtime/" + RuntimeLayout::doctorScript + '\n'));
-        QVERIFY(report.contains("- Qt platform plugin: offscreen\n"));
+        QVERIFY(report.contains("relay token: ••••oken") &&
+                report.contains("- Qt platform plugin: offscreen\n"));
         QVERIFY(!report.contains(token) && !report.contains(m_home.path()));
     }
 };
