@@ -4,7 +4,6 @@
 #include "model/SettingsKeys.h"
 #include "support/TestRuntime.h"
 
-#include <QProcess>
 #include <QTest>
 
 #include <map>
@@ -15,35 +14,22 @@ using namespace std::chrono;
 
 namespace {
 
-const std::map<QString, WatchNoticeKind> kNoticeCodes = {
-    {"O", WatchNoticeKind::wentOffline},    {"V", WatchNoticeKind::recovered},
-    {"F", WatchNoticeKind::recoveryFailed}, {"I", WatchNoticeKind::installFinished},
-    {"X", WatchNoticeKind::installFailed},  {"P", WatchNoticeKind::pairingConfirmed}};
+const QMap<WatchNoticeKind, QString> kNoticeCodes = {
+    {WatchNoticeKind::wentOffline, "O"},    {WatchNoticeKind::recovered, "V"},
+    {WatchNoticeKind::recoveryFailed, "F"}, {WatchNoticeKind::installFinished, "I"},
+    {WatchNoticeKind::installFailed, "X"},  {WatchNoticeKind::pairingConfirmed, "P"}};
 
 const std::map<QString, UserAction> kUserActions = {
     {"start", UserAction::start},      {"keep", UserAction::keepOnline}, {"turn-on", UserAction::turnOn},
     {"turn-off", UserAction::turnOff}, {"refresh", UserAction::refresh}, {"stop", UserAction::stop}};
 
 QString code(const std::optional<WatchNotice>& notice) {
-    if (!notice)
-        return {};
-    for (const auto& [letter, kind] : kNoticeCodes)
-        if (kind == notice->kind)
-            return letter;
-    return "?";
+    return notice ? kNoticeCodes.value(notice->kind, "?") : QString();
 }
 
-milliseconds span(const QString& text) {
-    const int amount = text.chopped(1).toInt();
-    switch (text.back().toLatin1()) {
-    case 's':
-        return seconds(amount);
-    case 'm':
-        return minutes(amount);
-    case 'h':
-        return hours(amount);
-    }
-    return {};
+// "30s", "1m", "2h".
+seconds span(const QString& text) {
+    return seconds(text.chopped(1).toInt() * (text.endsWith('h') ? 3600 : text.endsWith('m') ? 60 : 1));
 }
 
 // Plays a script of events against a watch on a clock that moves only when told, and writes the
@@ -220,12 +206,8 @@ private slots:
         // A command in a shell stops the service and switches watching off while this store is open.
         const QString ini = QString::fromUtf8(readFile(file));
         QVERIFY2(ini.contains("connectorMenuBar.keepServiceOnline=true"), qPrintable(ini));
-        QCOMPARE(
-            QProcess::execute("/bin/sh", {"-c",
-                                          "printf '[General]\\nconnectorMenuBar.keepServiceOnline=false\\n"
-                                          "connectorMenuBar.keepServiceOnlinePaused=true\\n' > \"$0\"",
-                                          file}),
-            0);
+        QVERIFY(writeFile(file, "[General]\nconnectorMenuBar.keepServiceOnline=false\n"
+                                "connectorMenuBar.keepServiceOnlinePaused=true\n"));
         const KeepOnlineSetting fromShell = readKeepOnlineSetting(*settings);
         QVERIFY(!fromShell.enabled && fromShell.paused);
         QVERIFY(!saveStoppedByUser(*settings, false));
