@@ -110,13 +110,6 @@ private slots:
         QVERIFY(!m_model->maintenance().launchAtLoginEnabled() &&
                 !Model(makeTestServices()).maintenance().launchAtLoginEnabled());
     }
-    void uninstallNeedsARuntime() {
-        m_model->location().updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
-        m_model->language().setLanguage(AppLanguage::chinese);
-        QCoro::waitFor(m_model->maintenance().uninstallDesktopRuntime());
-        QCOMPARE(actionShown(*m_model), "请先安装桌面 Runtime。|No setup action run yet.");
-        QVERIFY(!m_model->actions().isBusy() && !QFile::exists(m_log));
-    }
     void uninstall_data() {
         QTest::addColumn<QByteArray>("script");
         QTest::newRow("succeeds silently") << QByteArray("exit 0");
