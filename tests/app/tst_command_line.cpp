@@ -27,7 +27,6 @@ class TestCommandLine : public QObject {
     std::optional<QTemporaryDir> m_home;
     LoopbackServer m_platform;
     QByteArray m_printed; // everything any run printed
-    QString m_runtime;    // a runtime whose connector must be stopped, whatever failed
 
     // The exit code (-1 after a crash or a hang) and standard output; m_printed gets both streams.
     // `setUp` may give the process a working folder, input or output before it starts.
@@ -65,11 +64,6 @@ class TestCommandLine : public QObject {
 
 private slots:
     void init() { m_home.emplace(); }
-    void cleanup() {
-        if (!m_runtime.isEmpty())
-            QProcess::execute("/bin/bash", {m_runtime + "/runner/connector_stop.sh"});
-        m_runtime.clear();
-    }
     void badArgumentsPrintUsage() {
         // An unknown command or language, an empty folder, an extra argument, neither on nor off.
         for (const char* row :
@@ -80,28 +74,6 @@ private slots:
             QVERIFY2(m_printed.startsWith("usage: skerrin"), row);
         }
         QVERIFY(!QFile::exists(m_home->filePath("config/Skerrin/Skerrin.conf")));
-    }
-    void referenceRuntimeWithoutLeakingTheToken() {
-        // A path that quoting or expansion would break.
-        m_runtime = m_home->filePath("my runtime 'ü' $HOME");
-        QCOMPARE(QProcess::execute("/bin/cp", {"-R", SKERRIN_REFERENCE_RUNTIME, m_runtime}), 0);
-        QVERIFY(writeFile(m_runtime + "/config/.env",
-                          "RELAY_TOKEN=" + kToken + "\nRELAY_BASE_URL=" + m_platform.baseUrl().toUtf8() +
-                              "\nCONNECTOR_WORKSPACE=main\n"));
-        m_platform.setResponse("/v1/desktop/runtime/status",
-                               {.body = R"({"ok":true,"desktop_pairing":{"installation_name":"Studio"}})"});
-        QCOMPARE(field({"use-folder", m_runtime}, "statusSummary"), "Stopped");
-        QCOMPARE(field({"start"}, "statusSummary"), "Running");
-        QCOMPARE(field({"keep-online"}, "transientMessage"), "Desktop service is online.");
-        QCOMPARE(field({"refresh"}, "currentPairingSummary"), "Studio");
-        QCOMPARE(state({"advanced"}).value("connectivityChecks").toArray().size(), 2); // ChatGPT, relay
-        QCOMPARE(field({"stop"}, "statusSummary"), "Stopped");
-        m_runtime.clear();
-        run({"state"});                                               // the text form too
-        QStringList withToken = m_platform.requests().filter(kToken); // used, and only where it belongs
-        withToken.removeDuplicates();
-        QCOMPARE(withToken, QStringList{"GET /v1/desktop/runtime/status Bearer " + kToken});
-        QVERIFY2(!m_printed.contains(kToken), m_printed.constData());
     }
     void hostileSurroundings() {
         TestRuntime runtime(m_home->filePath("rt"));
@@ -203,8 +175,10 @@ private slots:
         TestRuntime runtime(m_home->filePath("rt"));
         runtime.setScript(skerrin::RuntimeLayout::unpairScript, "echo \"unpaired $#\"");
         runtime.setScript(skerrin::RuntimeLayout::uninstallScript, "echo \"$*\"");
+        runtime.setEnv("RELAY_BASE_URL=" + m_platform.baseUrl().toUtf8() + "\n");
         const ScopedEnv appImage("APPIMAGE", "/opt/My App.AppImage");
         QCOMPARE(field({"use-folder", runtime.root()}, "runtimeRoot"), runtime.root());
+        QCOMPARE(state({"advanced"}).value("connectivityChecks").toArray().size(), 2); // ChatGPT, relay
         const auto shown = [this](const char* command) {
             const QJsonObject s = state({command});
             return s.value("transientMessage").toString() + '|' + s.value("latestActionOutput").toString();
@@ -244,18 +218,13 @@ private slots:
         QCOMPARE(doctor.value("statusDiagnostics").toString(), masked + m_home->path());
         QCOMPARE(doctor.value("statusDetail").toString(), masked + m_home->path());
 
+        // The report's layout is the report test's; here what the command line gives it.
         const auto [status, report] = run({"report"});
         QCOMPARE(status, 0);
-        for (const char* heading :
-             {"# Skerrin support report", "## Skerrin", "## System", "## Runtime", "## Status",
-              "## Setup checks", "## Connectivity checks", "## Platform status", "## Last action",
-              "## Connector log (last 50 lines)"})
-            QVERIFY2(report.contains(QByteArray("\n") + heading + '\n') || report.startsWith(heading),
-                     heading);
-        QVERIFY(report.contains("connected with ••••oken"));
+        QVERIFY(report.startsWith("# Skerrin support report\n") &&
+                report.contains("connected with ••••oken"));
         QVERIFY(report.contains("Qt platform plugin: none (command line)"));
-        QVERIFY(report.contains("- Root: ~/rt\n"));
-        QVERIFY(report.contains("(`runtime`): ~/rt\n") && report.contains("ChatGPT"));
+        QVERIFY(report.contains("(`runtime`): ~/rt\n") && report.contains("ChatGPT")); // refreshed first
         QVERIFY2(!report.contains(m_home->path().toUtf8()), report.constData());
         QVERIFY(!m_printed.contains(kToken) && !m_printed.contains(secret));
         // The files on disk are left as they were.
