@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "platform/WatchLock.h"
+#include "support/TestRuntime.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -75,43 +76,29 @@ private slots:
     }
 
     void anotherProcess_data() {
-        QTest::addColumn<bool>("killed");
-        QTest::newRow("lets go") << false;
-        QTest::newRow("is killed") << true; // its lock stays behind, stale
+        QTest::addColumn<QString>("holder");
+        QTest::newRow("lets go") << "lets go";
+        QTest::newRow("is killed") << "is killed";                   // its lock stays behind, stale
+        QTest::newRow("beside an earlier holder's note") << "noted"; // the note is not believed
     }
     void anotherProcess() {
-        QFETCH(bool, killed);
-        QProcess holder;
-        startHolder(holder);
+        QFETCH(QString, holder);
+        QProcess other;
+        startHolder(other);
+        const QString note = lockPath() + ".holder";
+        if (holder == "noted")
+            QVERIFY(QFile::remove(note) && test::writeFile(note, "1 tray\n"));
         WatchLock tray(lockPath());
         QCOMPARE(tray.acquire(WatchLock::Role::tray), WatchLock::Outcome::held);
-        QCOMPARE(tray.holder().pid, holder.processId());
-        QCOMPARE(tray.holder().role, WatchLock::Role::headless);
-        if (killed) {
-            holder.kill();
-        } else {
-            holder.closeWriteChannel();
-        }
-        QVERIFY(holder.waitForFinished(10000));
-        QCOMPARE(QFile::exists(lockPath()), killed);
-        QCOMPARE(tray.acquire(WatchLock::Role::tray), WatchLock::Outcome::acquired);
-    }
-
-    void noteOfAnEarlierHolderIsNotBelieved() {
-        QProcess holder;
-        startHolder(holder);
-        QVERIFY(QFile::remove(lockPath() + ".holder"));
-        QFile note(lockPath() + ".holder");
-        QVERIFY(note.open(QIODevice::WriteOnly) && note.write("1 tray\n") == 7);
-        note.close();
-        WatchLock tray(lockPath());
-        QCOMPARE(tray.acquire(WatchLock::Role::tray), WatchLock::Outcome::held);
-        QCOMPARE(tray.holder().pid, holder.processId());
-        QCOMPARE(tray.holder().role, std::nullopt);
+        QCOMPARE(tray.holder().pid, other.processId());
         QCOMPARE(describeWatchHolder(tray.holder(), AppLanguage::english),
-                 QString("Already kept online by another Skerrin (pid %1).").arg(holder.processId()));
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished(10000));
+                 QString("Already kept online by another Skerrin (pid %1%2).")
+                     .arg(other.processId())
+                     .arg(holder == "noted" ? "" : ", headless"));
+        holder == "is killed" ? other.kill() : other.closeWriteChannel();
+        QVERIFY(other.waitForFinished(10000));
+        QCOMPARE(QFile::exists(lockPath()), holder == "is killed");
+        QCOMPARE(tray.acquire(WatchLock::Role::tray), WatchLock::Outcome::acquired);
     }
 
     void unusableFolder() {
