@@ -8,28 +8,19 @@
 // The Codex login in a terminal, logs, copy, launch at login and uninstalling, against a runtime whose
 // status script records each run. Setup, doctor and unpair are runner actions, driven through the
 // command line.
-class TestMaintenance : public QObject {
+class TestMaintenance : public ModelCase {
     Q_OBJECT
-    TemporaryHome m_home;
-    FakeDesktop m_desktop;
-    std::optional<TestRuntime> m_runtime;
-    std::unique_ptr<Model> m_model;
     QString m_log; // what the runtime's scripts were given, in order
 
     QString at(const QString& name) const { return m_home.path() + '/' + name; }
 
 private slots:
     void init() {
-        m_home.empty();
-        qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/"); // refreshes fail fast, offline
-        m_runtime.emplace(at(QStringLiteral("O'Brien \"q\" \\ $HOME ü")));
+        startModel(QStringLiteral("O'Brien \"q\" \\ $HOME ü"));
         m_log = at("calls");
         m_runtime->setScript(RuntimeLayout::statusScript, "echo status >> '" + m_log.toUtf8() + "'");
-        m_desktop = {};
-        m_model = std::make_unique<Model>(makeTestServices(m_desktop));
-        m_model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
     }
-    void cleanup() { finish(*m_model); }
+    void cleanup() { endModel(); }
 
     void codexLoginRunsInATerminal_data() {
         QTest::addColumn<QByteArray>("env");  // config/.env; null: none

@@ -1,38 +1,20 @@
 // SPDX-License-Identifier: MIT
-#include "model/ActionRunner.h"
-#include "model/DesktopService.h"
-#include "model/Maintenance.h"
-#include "model/RuntimeLocation.h"
 #include "model/SupportReport.h"
 #include "runtime/SecretMask.h"
 #include "support/ModelTest.h"
 
 // The secret mask on its own, then over a model whose runtime prints its secrets: what is stored,
 // copied and reported.
-class TestSupportReport : public QObject {
+class TestSupportReport : public ModelCase {
     Q_OBJECT
-    TemporaryHome m_home;
-    FakeDesktop m_desktop;
-    std::optional<TestRuntime> m_runtime;
-    std::unique_ptr<Model> m_model;
 
     QString report() const {
         return m_model->maintenance().supportReport({"GNOME", "wayland", "wayland", true});
     }
 
 private slots:
-    void init() {
-        m_home.empty();
-        qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/"); // connectivity fails fast, offline
-        m_runtime.emplace(m_home.path() + "/runtime");
-        m_desktop = {};
-        m_model = std::make_unique<Model>(makeTestServices(m_desktop));
-        m_model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
-    }
-    void cleanup() {
-        finish(*m_model);
-        m_model.reset();
-    }
+    void init() { startModel(); }
+    void cleanup() { endModel(); }
 
     void maskHidesSecretValues_data() {
         QTest::addColumn<QByteArray>("env");

@@ -29,12 +29,8 @@ QByteArray seed(const char* name) {
 
 // The panel over a real model, offscreen: what it shows and enables for a state, and what its
 // controls start.
-class TestPanel : public QObject {
+class TestPanel : public ModelCase {
     Q_OBJECT
-    TemporaryHome m_home;
-    FakeDesktop m_desktop;
-    std::optional<TestRuntime> m_runtime;
-    std::unique_ptr<Model> m_model;
     std::unique_ptr<View> m_view;
 
     template <typename T = QWidget> T* find(const QString& name) const {
@@ -59,12 +55,7 @@ class TestPanel : public QObject {
 
 private slots:
     void init() {
-        m_home.empty();
-        qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/"); // connectivity fails fast, offline
-        m_runtime.emplace(m_home.path() + "/runtime");
-        m_desktop = {};
-        m_model = std::make_unique<Model>(makeTestServices(m_desktop));
-        m_model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
+        startModel();
         m_view = std::make_unique<View>(*m_model);
         m_view->show();
         QTRY_VERIFY(!m_view->hasRunningTasks());
@@ -73,8 +64,7 @@ private slots:
     void cleanup() {
         QTRY_VERIFY(!m_view->hasRunningTasks());
         m_view.reset();
-        finish(*m_model);
-        m_model.reset();
+        endModel();
     }
 
     void enablement_data() {

@@ -19,3 +19,26 @@ using namespace skerrin;
 using namespace skerrin::test;
 using namespace std::chrono_literals;
 using Model = skerrin::ConnectorMenuBarModel;
+
+// A model over a runtime in the emptied temporary home, offline (connectivity fails fast), on a
+// desktop that records what it is asked: a case's init() starts it, its cleanup() ends it.
+class ModelCase : public QObject {
+protected:
+    TemporaryHome m_home;
+    FakeDesktop m_desktop;
+    std::optional<TestRuntime> m_runtime;
+    std::unique_ptr<Model> m_model;
+
+    void startModel(const QString& runtimeFolder = QStringLiteral("runtime")) {
+        m_home.empty();
+        qputenv("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/");
+        m_runtime.emplace(m_home.path() + '/' + runtimeFolder);
+        m_desktop = {};
+        m_model = std::make_unique<Model>(makeTestServices(m_desktop));
+        m_model->location().updateRuntimeRoot(m_runtime->root(), std::nullopt);
+    }
+    void endModel() {
+        finish(*m_model);
+        m_model.reset();
+    }
+};
