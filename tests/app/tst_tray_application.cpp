@@ -163,26 +163,24 @@ private slots:
         finish(model);
     }
 
-    void trayIconsReadOnDarkAndLight() {
+    // Each state's symbol reads on dark and light bars and is told from the others; the icon, its
+    // tooltip and its menu follow the model.
+    void trayFollowsTheModel() {
         QSet<size_t> drawn;
         for (const StatusIcon name : {StatusIcon::busy, StatusIcon::running, StatusIcon::stopped}) {
             const QImage image = trayIconFor(name).pixmap(22).toImage();
             QCOMPARE(image.size(), QSize(22, 22));
             bool light = false, dark = false;
-            for (int y = 0; y < image.height(); ++y) {
-                for (int x = 0; x < image.width(); ++x) {
-                    const QColor c = image.pixelColor(x, y);
-                    light |= c.alpha() > 200 && c.lightness() > 200;
-                    dark |= c.alpha() > 150 && c.lightness() < 60;
-                }
+            for (int i = 0; i < 22 * 22; ++i) {
+                const QColor c = image.pixelColor(i % 22, i / 22);
+                light |= c.alpha() > 200 && c.lightness() > 200;
+                dark |= c.alpha() > 150 && c.lightness() < 60;
             }
             QVERIFY2(light && dark, qPrintable(statusIconName(name)));
             drawn.insert(qHashBits(image.constBits(), size_t(image.sizeInBytes())));
         }
         QCOMPARE(drawn.size(), 3);
-    }
 
-    void trayFollowsTheModel() {
         Model model(makeTestServices());
         StatusTrayIcon tray(model.service(), model.language());
         const QSystemTrayIcon* icon = tray.findChild<QSystemTrayIcon*>();
@@ -235,12 +233,9 @@ private slots:
     }
 
     void builtBinaryRunsOnce() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("SKERRIN_PLATFORM_BASE_URL", "http://127.0.0.1:1");
-        env.insert("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/");
+        const ScopedEnv platform("SKERRIN_PLATFORM_BASE_URL", "http://127.0.0.1:1"),
+            chat("SKERRIN_CHATGPT_URL", "http://127.0.0.1:1/");
         QProcess first, second;
-        first.setProcessEnvironment(env);
-        second.setProcessEnvironment(env);
         first.start(SKERRIN_BINARY, {"--windowed"});
         QVERIFY(QTest::qWaitFor(
             [&] { return QFile::exists(m_runtimeDir->filePath(SKERRIN_APP_ID ".socket")); }, 10000));
