@@ -29,10 +29,12 @@ PendingRun start(QCoro::Task<Result<QString>> task) {
 }
 
 // A run still going after the timeout fails the test instead of hanging it.
+Result<QString> resultOf(const PendingRun& run, int timeout = 10'000) {
+    (void)QTest::qWaitFor([&] { return run->has_value(); }, timeout);
+    return run->value_or(Error{QStringLiteral("test"), -1, QStringLiteral("the run did not end")});
+}
 Result<QString> await(QCoro::Task<Result<QString>> task, int timeout = 10'000) {
-    const PendingRun pending = start(std::move(task));
-    (void)QTest::qWaitFor([&] { return pending->has_value(); }, timeout);
-    return pending->value_or(Error{QStringLiteral("test"), -1, QStringLiteral("the run did not end")});
+    return resultOf(start(std::move(task)), timeout);
 }
 
 QString textOf(const Result<QString>& result) {
@@ -165,8 +167,7 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return leftover() > 0; }, 5000));
             handle.cancel();
         }
-        QVERIFY(QTest::qWaitFor([&] { return run->has_value(); }, 10'000));
-        QCOMPARE(textOf(**run), "failed: " + message);
+        QCOMPARE(textOf(resultOf(run)), "failed: " + message);
         if (cancel == "before")
             QVERIFY(!QFile::exists(pidFile));
         if (cancel == "once")
@@ -193,17 +194,13 @@ private slots:
 
         endLimitedRuns();
         const QString interrupted = "failed: Stopped because Skerrin was interrupted.";
-        QVERIFY(QTest::qWaitFor([&] { return running->has_value(); }, 10'000));
-        QCOMPARE(textOf(**running), interrupted);
+        QCOMPARE(textOf(resultOf(running)), interrupted);
         QVERIFY(processEnds(readFile(pidFile).trimmed().toLongLong()));
-        const PendingRun later = limited("sleep 30");
-        QVERIFY(QTest::qWaitFor([&] { return later->has_value(); }, 10'000));
-        QCOMPARE(textOf(**later), interrupted);
+        QCOMPARE(textOf(resultOf(limited("sleep 30"))), interrupted);
 
         QVERIFY(!unlimited->has_value());
         writeFile(release, {});
-        QVERIFY(QTest::qWaitFor([&] { return unlimited->has_value(); }, 10'000));
-        QCOMPARE(textOf(**unlimited), "done\n");
+        QCOMPARE(textOf(resultOf(unlimited)), "done\n");
         QCOMPARE(runsWithoutLimitInFlight(), unlimitedBefore);
     }
 };
