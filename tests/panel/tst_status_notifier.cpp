@@ -25,13 +25,11 @@ namespace {
 
 constexpr char kWatcher[] = "org.kde.StatusNotifierWatcher";
 
-// A StatusNotifierWatcher's object on the bus.
+// A StatusNotifierWatcher's object on the bus: what an item uses of it.
 class WatcherObject : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
 
 public:
     explicit WatcherObject(bool withHost) : m_host(withHost) {}
@@ -45,20 +43,14 @@ public:
         return m_items;
     }
     bool hostRegistered() const { return m_host; }
-    int protocolVersion() const { return 0; }
 
 public slots:
     Q_SCRIPTABLE void RegisterStatusNotifierItem(const QString& service) {
-        {
-            QMutexLocker lock(&m_mutex);
-            m_items << service;
-        }
-        emit StatusNotifierItemRegistered(service);
+        QMutexLocker lock(&m_mutex);
+        m_items << service;
     }
-    Q_SCRIPTABLE void RegisterStatusNotifierHost(const QString&) { addHost(); }
 
 signals:
-    Q_SCRIPTABLE void StatusNotifierItemRegistered(const QString& service);
     Q_SCRIPTABLE void StatusNotifierHostRegistered();
 
 private:
@@ -147,7 +139,6 @@ public:
             qvariant_cast<QDBusArgument>(reply.arguments().at(1)) >> layout;
         return layout;
     }
-    QDBusConnection& bus() { return m_bus; }
 
 private:
     QDBusConnection m_bus;
