@@ -46,10 +46,6 @@ class TestCommandLine : public QObject {
         if (setUp)
             setUp(process);
         process.start(SKERRIN_BINARY, arguments);
-        if (process.property("input").isValid()) {
-            process.write(process.property("input").toByteArray());
-            process.closeWriteChannel();
-        }
         const bool exited = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
         const QByteArray out = process.readAllStandardOutput();
         m_printed += out + process.readAllStandardError();
@@ -84,7 +80,9 @@ private slots:
         // A relative folder is stored absolute, so it still works from elsewhere; a dash is no option.
         const auto inHome = [this](QProcess& p) { p.setWorkingDirectory(m_home->path()); };
         QCOMPARE(run({"use-folder", "rt", "--json"}, inHome).first, 0);
-        const QJsonObject fed = state({"refresh"}, [](QProcess& p) { p.setProperty("input", "1234\n"); });
+        QVERIFY(writeFile(m_home->filePath("input"), "1234\n"));
+        const QJsonObject fed =
+            state({"refresh"}, [this](QProcess& p) { p.setStandardInputFile(m_home->filePath("input")); });
         // The 1234 never reached the script.
         QCOMPARE(fed["runtimeRoot"].toString() + '|' + fed["statusSummary"].toString(),
                  runtime.root() + "|Stopped");

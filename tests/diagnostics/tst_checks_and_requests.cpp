@@ -141,12 +141,11 @@ private slots:
         // An endless device or a FIFO in place of a file must neither exhaust memory nor block.
         const QString env = envFilePath(m_dir.path()), home = m_dir.filePath("codex"),
                       session = m_dir.path() + '/' + RuntimeLayout::pairingSessionFile;
-        for (const QString& path : {env, home + "/config.toml", session})
-            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         for (const bool fifo : {false, true}) {
             for (const QString& path : {env, home + "/config.toml", session}) {
                 QFile::remove(path);
-                QVERIFY(fifo ? ::mkfifo(qPrintable(path), 0600) == 0 : QFile::link("/dev/zero", path));
+                QVERIFY(QDir().mkpath(QFileInfo(path).path()) &&
+                        (fifo ? ::mkfifo(qPrintable(path), 0600) == 0 : QFile::link("/dev/zero", path)));
             }
             QVERIFY(parseEnvFile(env).isEmpty());
             QCOMPARE(shown(codexProxyStatus(home)), "not ready: Missing " + home + "/config.toml");

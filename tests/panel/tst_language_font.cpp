@@ -85,14 +85,12 @@ private slots:
 int main(int argc, char** argv) {
     // Fontconfig reads its configuration once, when the application starts.
     QTemporaryDir config;
-    QFile file(config.filePath("fonts.conf"));
-    if (!file.open(QIODevice::WriteOnly))
+    if (!writeFile(config.filePath("fonts.conf"),
+                   "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
+                   "  <dir>/usr/share/fonts/truetype/dejavu</dir>\n  <cachedir>" +
+                       config.path().toUtf8() + "/cache</cachedir>\n</fontconfig>\n"))
         return 1;
-    file.write("<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
-               "  <dir>/usr/share/fonts/truetype/dejavu</dir>\n  <cachedir>" +
-               config.path().toUtf8() + "/cache</cachedir>\n</fontconfig>\n");
-    file.close();
-    qputenv("FONTCONFIG_FILE", file.fileName().toUtf8());
+    qputenv("FONTCONFIG_FILE", config.filePath("fonts.conf").toUtf8());
     QApplication app(argc, argv);
     TestLanguageFont test;
     return QTest::qExec(&test, argc, argv);
