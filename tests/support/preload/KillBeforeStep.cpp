@@ -9,11 +9,11 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <dlfcn.h>
@@ -61,20 +61,13 @@ __attribute__((constructor)) void leaveChildrenAlone() {
 
 // `path` as an absolute path: relative ones against `dirfd` (or the working folder).
 std::string absolute(int dirfd, const char* path) {
-    if (path == nullptr)
-        return {};
-    if (path[0] == '/')
-        return path;
-    char base[PATH_MAX] = {};
-    if (dirfd == AT_FDCWD) {
-        if (::getcwd(base, sizeof base) == nullptr)
-            return path;
-    } else {
-        const std::string link = "/proc/self/fd/" + std::to_string(dirfd);
-        if (::readlink(link.c_str(), base, sizeof base - 1) < 0)
-            return path;
-    }
-    return std::string(base) + '/' + path;
+    if (path == nullptr || path[0] == '/')
+        return path == nullptr ? "" : path;
+    std::error_code error;
+    const std::filesystem::path base =
+        dirfd == AT_FDCWD ? std::filesystem::current_path(error)
+                          : std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(dirfd), error);
+    return error ? path : base.string() + '/' + path;
 }
 
 bool isUnder(const std::string& path) {
@@ -115,19 +108,28 @@ template <typename Function> Function next(const char* name) {
 
 } // namespace
 
+// A step, then the real call. (renameat2 below may refuse an exchange instead.)
+#define STEP_THEN_CALL(name, label, params, args, ...)                                                       \
+    int name params {                                                                                        \
+        step(label, __VA_ARGS__);                                                                            \
+        static const auto real = next<int(*) params>(#name);                                                 \
+        return real args;                                                                                    \
+    }
+
 extern "C" {
 
-int rename(const char* from, const char* to) {
-    step("rename", absolute(AT_FDCWD, from), absolute(AT_FDCWD, to));
-    static const auto real = next<int (*)(const char*, const char*)>("rename");
-    return real(from, to);
-}
-
-int renameat(int fromDir, const char* from, int toDir, const char* to) {
-    step("renameat", absolute(fromDir, from), absolute(toDir, to));
-    static const auto real = next<int (*)(int, const char*, int, const char*)>("renameat");
-    return real(fromDir, from, toDir, to);
-}
+STEP_THEN_CALL(rename, "rename", (const char* from, const char* to), (from, to), absolute(AT_FDCWD, from),
+               absolute(AT_FDCWD, to))
+STEP_THEN_CALL(renameat, "renameat", (int fromDir, const char* from, int toDir, const char* to),
+               (fromDir, from, toDir, to), absolute(fromDir, from), absolute(toDir, to))
+STEP_THEN_CALL(unlink, "unlink", (const char* path), (path), absolute(AT_FDCWD, path))
+STEP_THEN_CALL(unlinkat, (flags & AT_REMOVEDIR) != 0 ? "unlinkat(dir)" : "unlinkat",
+               (int dir, const char* path, int flags), (dir, path, flags), absolute(dir, path))
+STEP_THEN_CALL(rmdir, "rmdir", (const char* path), (path), absolute(AT_FDCWD, path))
+STEP_THEN_CALL(remove, "remove", (const char* path), (path), absolute(AT_FDCWD, path))
+STEP_THEN_CALL(mkdir, "mkdir", (const char* path, mode_t mode), (path, mode), absolute(AT_FDCWD, path))
+STEP_THEN_CALL(mkdirat, "mkdirat", (int dir, const char* path, mode_t mode), (dir, path, mode),
+               absolute(dir, path))
 
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned int flags) {
     constexpr unsigned int exchange = 1U << 1; // RENAME_EXCHANGE
@@ -139,42 +141,6 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned
          absolute(toDir, to));
     static const auto real = next<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
     return real(fromDir, from, toDir, to, flags);
-}
-
-int unlink(const char* path) {
-    step("unlink", absolute(AT_FDCWD, path));
-    static const auto real = next<int (*)(const char*)>("unlink");
-    return real(path);
-}
-
-int unlinkat(int dir, const char* path, int flags) {
-    step((flags & AT_REMOVEDIR) != 0 ? "unlinkat(dir)" : "unlinkat", absolute(dir, path));
-    static const auto real = next<int (*)(int, const char*, int)>("unlinkat");
-    return real(dir, path, flags);
-}
-
-int rmdir(const char* path) {
-    step("rmdir", absolute(AT_FDCWD, path));
-    static const auto real = next<int (*)(const char*)>("rmdir");
-    return real(path);
-}
-
-int remove(const char* path) {
-    step("remove", absolute(AT_FDCWD, path));
-    static const auto real = next<int (*)(const char*)>("remove");
-    return real(path);
-}
-
-int mkdir(const char* path, mode_t mode) {
-    step("mkdir", absolute(AT_FDCWD, path));
-    static const auto real = next<int (*)(const char*, mode_t)>("mkdir");
-    return real(path, mode);
-}
-
-int mkdirat(int dir, const char* path, mode_t mode) {
-    step("mkdirat", absolute(dir, path));
-    static const auto real = next<int (*)(int, const char*, mode_t)>("mkdirat");
-    return real(dir, path, mode);
 }
 
 } // extern "C"
