@@ -3,28 +3,10 @@
 
 #include "support/TestRuntime.h"
 
-#include <QProcess>
 #include <QTest>
 
 using namespace skerrin;
 using namespace skerrin::test;
-
-namespace {
-
-// What `which` prints for the command, run in `folder` with PATH set to `searchPath`.
-std::optional<QString> whichFinds(const QString& command, const QString& searchPath, const QString& folder) {
-    QProcess which;
-    QProcessEnvironment environment;
-    environment.insert("PATH", searchPath);
-    which.setProcessEnvironment(environment);
-    which.setWorkingDirectory(folder);
-    which.start("/usr/bin/which", {command});
-    if (!which.waitForFinished(10'000) || which.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(which.readAllStandardOutput()).chopped(1);
-}
-
-} // namespace
 
 class TestProgramLookup : public QObject {
     Q_OBJECT
@@ -78,9 +60,8 @@ private slots:
         QFETCH(QString, found);
         command = expand(command), searchPath = expand(searchPath);
         const std::optional<QString> expected = found.isEmpty() ? std::nullopt : std::optional(expand(found));
+        // The rows are the answers `which` gave when the lookup replaced it.
         QCOMPARE(skerrin::findProgram(command, searchPath), expected);
-        // The lookup replaces running `which`: it must answer the same.
-        QCOMPARE(whichFinds(command, searchPath, QDir::currentPath()), expected);
     }
 
     void resolveExecutable_data() {
