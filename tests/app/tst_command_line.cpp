@@ -151,17 +151,13 @@ private slots:
         }
         const QString terminal = m_home->filePath("terminal");
         QVERIFY(writeScript(terminal, "exit 0"));
-        const auto [status, out] = run(arguments << "--json", [&](QProcess& p) {
-            QProcessEnvironment env = p.processEnvironment();
-            if (command == "install" && fails)
-                env.insert("SKERRIN_MANIFEST_URL", "http://127.0.0.1:1/manifest.json");
-            if (command == "install" && fails)
-                QDir(runtime.root()).removeRecursively();
-            env.insert("TERMINAL", fails ? "" : terminal);
-            if (command == "codex-login" && fails)
-                env.insert("PATH", m_home->filePath("empty"));
-            p.setProcessEnvironment(env);
-        });
+        if (command == "install" && fails) // nothing to keep, and no manifest to be had
+            QDir(runtime.root()).removeRecursively();
+        const ScopedEnv manifest("SKERRIN_MANIFEST_URL", "http://127.0.0.1:1/manifest.json"),
+            terminalVariable("TERMINAL", fails ? "" : terminal.toUtf8()),
+            path("PATH",
+                 command == "codex-login" && fails ? m_home->filePath("empty").toUtf8() : qgetenv("PATH"));
+        const auto [status, out] = run(arguments << "--json");
         const QJsonObject state = QJsonDocument::fromJson(out).object();
         QVERIFY2(status == (fails ? 1 : 0) && state.value("ok").toBool() == !fails,
                  qPrintable(QString::number(status) + ' ' + m_printed));
