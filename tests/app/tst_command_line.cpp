@@ -15,8 +15,6 @@
 
 #include <sys/stat.h>
 
-using namespace skerrin;
-using namespace skerrin::test;
 using namespace std::chrono_literals;
 
 const QByteArray kToken = "sentinel-cli-relay-token";

@@ -5,9 +5,6 @@
 
 #include <QTest>
 
-using namespace skerrin;
-using namespace skerrin::test;
-
 class TestProgramLookup : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;

@@ -19,8 +19,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace skerrin;
-using namespace skerrin::test;
 using namespace std::chrono_literals;
 using enum AppLanguage;
 

@@ -8,8 +8,6 @@
 
 #include <map>
 
-using namespace skerrin;
-using namespace skerrin::test;
 using namespace std::chrono;
 
 namespace {

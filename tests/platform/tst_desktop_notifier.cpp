@@ -13,9 +13,6 @@
 
 #include <memory>
 
-using namespace skerrin;
-using namespace skerrin::test;
-
 namespace {
 
 // Ends a child started by the test, whatever happened.

@@ -10,9 +10,6 @@
 #include <QProcess>
 #include <QTest>
 
-using namespace skerrin;
-using namespace skerrin::test;
-
 // The terminal launcher and its texts, the autostart entry as the desktop reads it, and settings
 // another process writes.
 class TestPlatformServices : public QObject {

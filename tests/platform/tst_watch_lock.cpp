@@ -11,8 +11,6 @@
 #include <csignal>
 #include <cstdio>
 
-using namespace skerrin;
-
 namespace {
 
 // Run as a child of the test: holds the lock named by the variable as a headless watcher until its
@@ -87,7 +85,7 @@ private slots:
         startHolder(other);
         const QString note = lockPath() + ".holder";
         if (holder == "noted")
-            QVERIFY(QFile::remove(note) && test::writeFile(note, "1 tray\n"));
+            QVERIFY(QFile::remove(note) && writeFile(note, "1 tray\n"));
         WatchLock tray(lockPath());
         QCOMPARE(tray.acquire(WatchLock::Role::tray), WatchLock::Outcome::held);
         QCOMPARE(tray.holder().pid, other.processId());

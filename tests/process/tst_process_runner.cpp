@@ -13,9 +13,6 @@
 #include <chrono>
 #include <csignal>
 
-using namespace skerrin;
-using namespace skerrin::test;
-
 namespace {
 
 // Shared, so a run that outlives a failed test still writes into memory that exists.

@@ -11,9 +11,6 @@
 #include <QRegularExpression>
 #include <QTest>
 
-using namespace skerrin;
-using namespace skerrin::test;
-
 const QByteArray kToken = "old-relay-token-7c41e9";
 const QString kInstalled = "Desktop runtime installed.";
 const QString kAlreadyInstalled = "Standard runtime is already installed.";

@@ -10,8 +10,6 @@
 
 #include <csignal>
 
-using namespace skerrin::test;
-
 // The reference runtime's connector scripts where nothing reaps a killed connector: this test takes
 // the orphans in (a subreaper) and reaps them only at the end, as PID 1 of some containers never does.
 class TestReferenceRuntime : public QObject {

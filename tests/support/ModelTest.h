@@ -15,8 +15,6 @@
 
 #include <QTest>
 
-using namespace skerrin;
-using namespace skerrin::test;
 using namespace std::chrono_literals;
 using Model = skerrin::ConnectorMenuBarModel;
 

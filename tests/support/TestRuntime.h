@@ -98,3 +98,7 @@ private:
 };
 
 } // namespace skerrin::test
+
+// The tests and benchmarks that use these helpers work with skerrin's names in scope.
+using namespace skerrin;
+using namespace skerrin::test;
