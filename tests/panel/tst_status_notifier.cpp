@@ -122,9 +122,7 @@ public:
     QVariant property(const QString& service, const QString& name) {
         const QDBusMessage reply = call(service, "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
                                         "Get", {"org.kde.StatusNotifierItem", name});
-        return reply.arguments().isEmpty()
-                   ? QVariant()
-                   : qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant();
+        return qvariant_cast<QDBusVariant>(reply.arguments().value(0)).variant(); // invalid on an error
     }
     template <typename T> T read(const QString& service, const QString& name) {
         T value{};
