@@ -76,9 +76,6 @@ TrayApplication::~TrayApplication() = default;
 PanelWindow& TrayApplication::panel() {
     if (!m_panel) {
         m_panel = std::make_unique<PanelWindow>(m_model);
-        // A native window before it is first placed: an X11 window manager that meets the window
-        // only as it is shown may put it where it likes rather than beside the icon.
-        m_panel->winId();
         connect(&m_panel->view(), &ConnectorMenuBarView::quitRequested, this, &TrayApplication::quit);
         connect(m_panel.get(), &PanelWindow::windowClosed, this, &TrayApplication::windowClosed);
     }

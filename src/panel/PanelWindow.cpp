@@ -62,6 +62,9 @@ PanelWindow::~PanelWindow() = default;
 
 void PanelWindow::showAsPopup(std::optional<QPoint> topLeft) {
     setPopup(true);
+    // Native, as a popup, before it is placed: an X11 window manager that meets the window only as
+    // it is mapped may put it where it likes rather than beside the icon.
+    winId();
     if (topLeft)
         move(*topLeft);
     m_placed = topLeft.has_value();
