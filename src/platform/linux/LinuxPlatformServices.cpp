@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/PlatformServices.h"
 
-#include <QCoreApplication>
+#include "platform/Companions.h"
 
 namespace skerrin {
 namespace {
@@ -12,7 +12,7 @@ QString runningExecutable(const QString& launcher) {
     const QString appImage = qEnvironmentVariable("APPIMAGE");
     if (!appImage.isEmpty())
         return appImage;
-    return launcher.isEmpty() ? QCoreApplication::applicationFilePath() : launcher;
+    return launcher.isEmpty() ? QString::fromStdString(runningProgramFile().string()) : launcher;
 }
 
 } // namespace
