@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // `skerrin --windowed` from launch (the command line that becomes the tray application) to the
 // panel shown, against the floors of floors/TextWindow.cpp; each in a process of its own that
-// floors/ExitWhenShown.cpp ends once its window is exposed, run alternately.
+// floors/ExitWhenShown.cpp ends once its window is exposed (preloaded where Qt is, by
+// floors/WatchWhereQtIs.cpp), run alternately.
 #include <QByteArray>
 #include <QDir>
 #include <QTemporaryDir>
@@ -25,7 +26,7 @@ int main() {
     ::setenv("SKERRIN_PLATFORM_BASE_URL", "http://127.0.0.1:9", 1);
     // No tray host on a bus of the desktop's: the panel opens as a window at once.
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
-    ::setenv("LD_PRELOAD", EXIT_WHEN_SHOWN, 1);
+    ::setenv("LD_PRELOAD", WATCH_WHERE_QT_IS, 1);
 
     constexpr int runs = 20;
     std::vector<double> appWall, appPeak, baseWall, basePeak, textWall, textPeak;

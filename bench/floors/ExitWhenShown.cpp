@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into a program measured from launch to its window shown: ends the process the moment a
 // window of the panel's width is exposed. (The panel is as tall as its content, so its height says
-// nothing.) The same for Skerrin and for the floors it is measured against. Qt Core only: it is
-// preloaded into the command line that becomes the tray application too, and must not load more
-// there.
+// nothing.) The same for Skerrin and for the floors it is measured against. Qt Core only, the
+// least a Qt program has: loaded by floors/WatchWhereQtIs.cpp into a process that has Qt.
 #include <QCoreApplication>
 #include <QEvent>
 #include <QVariant>

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# cmake --install puts exactly the two programs and the notifications module, the desktop entry, the icons, the metadata and the
-# watcher's systemd user unit under the prefix: into a prefix with spaces, and staged with DESTDIR.
+# cmake --install puts exactly `skerrin`, the tray application, the command line's and the
+# notifications modules, the desktop entry, the icons, the metadata and the watcher's systemd user
+# unit under the prefix: into a prefix with spaces, and staged with DESTDIR.
 # Usage: install-layout.sh BUILD_DIR APP_ID
 set -euo pipefail
 build="$1"
@@ -12,6 +13,7 @@ expected="$work/expected"
 {
   echo bin/skerrin
   echo libexec/skerrin/skerrin-tray
+  echo libexec/skerrin/skerrin-cli.so
   echo libexec/skerrin/skerrin-notifications.so
   echo "share/applications/$id.desktop"
   echo "share/metainfo/$id.metainfo.xml"
@@ -28,6 +30,10 @@ check() { # ROOT LABEL INSTALLED_PREFIX
     exit 1
   fi
   [ -x "$1/bin/skerrin" ] || { echo "FAIL: $2: bin/skerrin is not executable" >&2; exit 1; }
+  # ... and the command line it loads.
+  HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" SKERRIN_PLATFORM_BASE_URL=http://127.0.0.1:9 \
+    "$1/bin/skerrin" state --json </dev/null >"$work/state.json" 2>&1 && grep -q '"appVersionText"' "$work/state.json" ||
+    { echo "FAIL: $2: skerrin state --json: $(head -c 300 "$work/state.json")" >&2; exit 1; }
   # `skerrin` finds the tray application it becomes from where it is installed.
   QT_QPA_PLATFORM=offscreen HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
     DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$1/bin/skerrin" --windowed >"$work/tray.log" 2>&1 &

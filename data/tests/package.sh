@@ -41,15 +41,19 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/usr/sh
 grep -qx 'ExecStart="/usr/bin/skerrin" watch' "$root/usr/share/systemd/user/skerrin-watch.service" ||
   fail "the watcher's unit does not start /usr/bin/skerrin watch"
 
-# The tray application and the notifications module, with every library they need named in Depends.
+# The tray application and the modules, with every library they need named in Depends.
 [ -x "$root/usr/libexec/skerrin/skerrin-tray" ] || fail "no usr/libexec/skerrin/skerrin-tray"
 [[ "$depends" == *libqt6widgets6* && "$depends" == *libqt6dbus6* ]] ||
   fail "Depends lacks the tray's Qt Widgets or the module's Qt D-Bus: '$depends'"
-module="$root/usr/libexec/skerrin/skerrin-notifications.so"
-ldd "$module" >"$work/module.ldd" && ! grep -q "not found" "$work/module.ldd" ||
-  fail "the notifications module's libraries are not all found: $(cat "$work/module.ldd")"
-nm -D --defined-only "$module" | grep -qw skerrinSessionBusNotifier ||
-  fail "the notifications module has no entry point"
+while read -r name entry; do
+  module="$root/usr/libexec/skerrin/$name"
+  ldd "$module" >"$work/module.ldd" && ! grep -q "not found" "$work/module.ldd" ||
+    fail "$name's libraries are not all found: $(cat "$work/module.ldd")"
+  nm -D --defined-only "$module" | grep -qw "$entry" || fail "$name has no entry point $entry"
+done <<'MODULES'
+skerrin-notifications.so skerrinSessionBusNotifier
+skerrin-cli.so skerrinCommandLine
+MODULES
 
 mkdir -p "$work/home/.config"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" LANGUAGE=en LC_ALL=C.UTF-8 \

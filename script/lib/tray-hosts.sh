@@ -51,20 +51,22 @@ hosts_build_skerrin() {
   echo "$PWD/build/$1/src/skerrin"
 }
 
-# Skerrin where any user may run it: the program and the tray application it starts, where that is a
-# program of its own (beside it in a build tree, in libexec/skerrin/ once installed), laid out the
-# same way. Prints the copy's path.
+# Skerrin where any user may run it: the program and what ships beside it (the tray application,
+# the command line's and the notifications modules; beside it in a build tree, in libexec/skerrin/
+# once installed), laid out the same way. Prints the copy's path.
 hosts_copy_skerrin() { # skerrin, folder
-  local dir="$2" from
+  local dir="$2" from companion
   from="$(dirname "$1")"
   mkdir -p "$dir"
   chmod 755 "$dir"
   install -m 755 "$1" "$dir/skerrin"
-  if [ -f "$from/skerrin-tray" ]; then install -m 755 "$from/skerrin-tray" "$dir/skerrin-tray"; fi
-  if [ -f "$from/../libexec/skerrin/skerrin-tray" ]; then
-    install -D -m 755 "$from/../libexec/skerrin/skerrin-tray" "$dir/../libexec/skerrin/skerrin-tray"
-    chmod 755 "$dir/../libexec" "$dir/../libexec/skerrin"
-  fi
+  for companion in skerrin-tray skerrin-cli.so skerrin-notifications.so; do
+    if [ -f "$from/$companion" ]; then install -m 755 "$from/$companion" "$dir/$companion"; fi
+    if [ -f "$from/../libexec/skerrin/$companion" ]; then
+      install -D -m 755 "$from/../libexec/skerrin/$companion" "$dir/../libexec/skerrin/$companion"
+      chmod 755 "$dir/../libexec" "$dir/../libexec/skerrin"
+    fi
+  done
   echo "$dir/skerrin"
 }
 

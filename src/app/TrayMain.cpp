@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "app/Launcher.h"
 #include "app/TrayApplication.h"
-#include "app/TrayLauncher.h"
 
 #include <cstdio>
 #include <cstdlib>

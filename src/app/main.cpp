@@ -1,25 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "app/CommandLine.h"
-#include "app/TrayLauncher.h"
+#include "app/Launcher.h"
 
-#include <QCoreApplication>
-
-#include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-
-    if (arguments.isEmpty() || arguments == QStringList{QStringLiteral("--windowed")})
-        return skerrin::execTrayApplication(!arguments.isEmpty());
-    const std::optional<skerrin::Command> command = skerrin::parseCommand(arguments);
-    if (!command) {
-        std::fputs(qPrintable(skerrin::usageText()), stderr);
-        return 2;
-    }
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Skerrin"));
-    QCoreApplication::setApplicationName(QStringLiteral("Skerrin"));
-    return skerrin::runHeadless(*command);
+    if (argc == 1 || (argc == 2 && std::strcmp(argv[1], "--windowed") == 0))
+        return skerrin::execTrayApplication(argc == 2);
+    return skerrin::runCommandLine(argc, argv);
 }
