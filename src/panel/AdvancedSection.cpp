@@ -40,12 +40,29 @@ QCoro::Task<> loadAdvancedChecks(ConnectorMenuBarModel& model) {
 } // namespace
 
 AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks, QWidget* parent)
-    : QObject(parent), m_model(model) {
+    : QObject(parent), m_model(model), m_tasks(tasks) {
     m_toggle = disclosureToggle("advancedToggle", parent);
     m_content = new QWidget(parent);
     name(m_content, "advancedContent");
     m_content->setVisible(false);
+    auto* column = new QVBoxLayout(m_content);
+    column->setContentsMargins(0, 8, 0, 0);
+    column->setSpacing(14);
 
+    connect(m_toggle, &QToolButton::toggled, this, [this](bool open) {
+        if (open && !m_actionsBox)
+            build();
+        m_content->setVisible(open);
+        sync(m_model.location().validRoot().has_value());
+        if (!open)
+            return;
+        QCoro::Task<> load = loadAdvancedChecks(m_model);
+        m_tasks.start(std::move(load));
+    });
+}
+
+// Made when first opened: most panels are never opened this far, and a panel shows sooner without.
+void AdvancedSection::build() {
     const Group actions = makeGroup("advancedActionsGroup", 10, m_content);
     m_actionsBox = actions.box;
     m_actionsTitle = actions.title;
@@ -86,20 +103,18 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
     m_connectivityChecks = new CheckList(m_connectivityBox);
     name(m_connectivityChecks, "connectivityChecks");
     connectivity.content->addWidget(m_connectivityChecks);
-    m_logs =
-        new LogsGroup(model.actions(), model.language(), model.maintenance(), model.service(), m_content);
+    m_logs = new LogsGroup(m_model.actions(), m_model.language(), m_model.maintenance(), m_model.service(),
+                           m_content);
 
-    auto* column = new QVBoxLayout(m_content);
-    column->setContentsMargins(0, 8, 0, 0);
-    column->setSpacing(14);
+    auto* column = static_cast<QVBoxLayout*>(m_content->layout());
     for (QGroupBox* box : {m_actionsBox, m_setupBox, m_connectivityBox, m_logs->box()})
         column->addWidget(box);
 
     // Each button names its operation in a lambda: GCC 12 miscompiles a coroutine called through a
     // member function pointer (AddressSanitizer reports a stack underflow there).
     const auto startOnClick =
-        [this, owner = &tasks](QPushButton* control,
-                               std::function<QCoro::Task<>(ConnectorMenuBarModel&)> operation) {
+        [this, owner = &m_tasks](QPushButton* control,
+                                 std::function<QCoro::Task<>(ConnectorMenuBarModel&)> operation) {
             connect(control, &QPushButton::clicked, this, [this, owner, operation = std::move(operation)] {
                 QCoro::Task<> task = operation(m_model);
                 owner->start(std::move(task));
@@ -125,18 +140,12 @@ AdvancedSection::AdvancedSection(ConnectorMenuBarModel& model, PanelTasks& tasks
             {qEnvironmentVariable("XDG_CURRENT_DESKTOP"), qEnvironmentVariable("XDG_SESSION_TYPE"),
              QGuiApplication::platformName(), QSystemTrayIcon::isSystemTrayAvailable()});
     });
-
-    connect(m_toggle, &QToolButton::toggled, this, [this, owner = &tasks](bool open) {
-        m_content->setVisible(open);
-        sync(m_model.location().validRoot().has_value());
-        if (!open)
-            return;
-        QCoro::Task<> load = loadAdvancedChecks(m_model);
-        owner->start(std::move(load));
-    });
+    emit built();
 }
 
 QList<QWidget*> AdvancedSection::tabOrder() const {
+    if (!m_actionsBox)
+        return {m_toggle};
     return {m_toggle,
             m_install,
             m_runSetup,
@@ -162,6 +171,8 @@ void AdvancedSection::sync(bool hasRuntimeRoot) {
     const bool open = m_toggle->isChecked();
     setButtonText(m_toggle, open ? m.ui(u"Hide Advanced"_s, u"收起高级选项"_s)
                                  : m.ui(u"Show Advanced"_s, u"显示高级选项"_s));
+    if (!m_actionsBox)
+        return;
     const bool busy = m_model.actions().isBusy();
     const bool needsRoot = busy || !hasRuntimeRoot; // disabled while busy or with no runtime
     struct Control {

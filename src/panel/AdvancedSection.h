@@ -21,8 +21,9 @@ class CheckList;
 class LogsGroup;
 class PanelTasks;
 
-// Behind a disclosure: every maintenance button, the setup and connectivity checks, and the logs.
-// Opening it (not closing it) loads the deep setup checks once and probes connectivity again.
+// Behind a disclosure: every maintenance button, the setup and connectivity checks, and the logs,
+// made when it is first opened. Opening it (not closing it) loads the deep setup checks once and
+// probes connectivity again.
 class AdvancedSection : public QObject {
     Q_OBJECT
 
@@ -31,41 +32,46 @@ public:
     void sync(bool hasRuntimeRoot);
     QToolButton* toggle() const { return m_toggle; }
     QWidget* content() const { return m_content; }
-    // The controls in the order a user tabs through them.
+    // The controls in the order a user tabs through them; only the toggle until first opened.
     QList<QWidget*> tabOrder() const;
 
 signals:
+    // The content was made: the tab order has more stops.
+    void built();
     void chooseFolderRequested();
     void removePairingRequested();
     void uninstallRequested();
 
 private:
+    void build();
+
     ConnectorMenuBarModel& m_model;
+    PanelTasks& m_tasks;
     QToolButton* m_toggle;
     QWidget* m_content;
-    QGroupBox* m_actionsBox;
-    QLabel* m_actionsTitle;
-    QPushButton* m_install;
-    QPushButton* m_runSetup;
-    QPushButton* m_doctor;
-    QPushButton* m_codexLogin;
-    QPushButton* m_rerunPairing;
-    QPushButton* m_refresh;
-    QPushButton* m_chooseFolder;
-    QPushButton* m_openRuntime;
-    QPushButton* m_openLogs;
-    QPushButton* m_startService;
-    QPushButton* m_stopService;
-    QPushButton* m_removePairing;
-    QPushButton* m_uninstall;
-    QPushButton* m_copyReport;
-    QGroupBox* m_setupBox;
-    QLabel* m_setupTitle;
-    CheckList* m_setupChecks;
-    QGroupBox* m_connectivityBox;
-    QLabel* m_connectivityTitle;
-    CheckList* m_connectivityChecks;
-    LogsGroup* m_logs;
+    QGroupBox* m_actionsBox = nullptr;
+    QLabel* m_actionsTitle = nullptr;
+    QPushButton* m_install = nullptr;
+    QPushButton* m_runSetup = nullptr;
+    QPushButton* m_doctor = nullptr;
+    QPushButton* m_codexLogin = nullptr;
+    QPushButton* m_rerunPairing = nullptr;
+    QPushButton* m_refresh = nullptr;
+    QPushButton* m_chooseFolder = nullptr;
+    QPushButton* m_openRuntime = nullptr;
+    QPushButton* m_openLogs = nullptr;
+    QPushButton* m_startService = nullptr;
+    QPushButton* m_stopService = nullptr;
+    QPushButton* m_removePairing = nullptr;
+    QPushButton* m_uninstall = nullptr;
+    QPushButton* m_copyReport = nullptr;
+    QGroupBox* m_setupBox = nullptr;
+    QLabel* m_setupTitle = nullptr;
+    CheckList* m_setupChecks = nullptr;
+    QGroupBox* m_connectivityBox = nullptr;
+    QLabel* m_connectivityTitle = nullptr;
+    CheckList* m_connectivityChecks = nullptr;
+    LogsGroup* m_logs = nullptr;
 };
 
 } // namespace skerrin::panel

@@ -110,6 +110,7 @@ ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget
             &ConnectorMenuBarView::chooseRuntimeFolder);
     connect(m_advanced, &AdvancedSection::removePairingRequested, m_unpairConfirm, &Confirmation::open);
     connect(m_advanced, &AdvancedSection::uninstallRequested, m_uninstallConfirm, &Confirmation::open);
+    connect(m_advanced, &AdvancedSection::built, this, &ConnectorMenuBarView::setTabOrder);
     for (Confirmation* confirmation : {m_unpairConfirm, m_uninstallConfirm})
         connect(confirmation, &Confirmation::shownChanged, this, &ConnectorMenuBarView::updateDialogShown);
     connect(m_tasks, &PanelTasks::allFinished, this, &ConnectorMenuBarView::tasksFinished);
@@ -164,6 +165,7 @@ void ConnectorMenuBarView::sync() {
     setButtonText(m_quit, m_model.language().ui(u"Quit"_s, u"退出"_s));
     m_unpairConfirm->sync();
     m_uninstallConfirm->sync();
+    m_height->contentChanged();
     emit rendered();
 }
 

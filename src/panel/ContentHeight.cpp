@@ -23,13 +23,16 @@ void ContentHeight::setLimit(int limit) {
 int ContentHeight::contentHeight() const {
     const QWidget* content = m_scroll->widget();
     content->ensurePolished(); // fonts and styles decide how tall texts wrap, also before the first show
-    if (!m_panel->isVisible()) {
+    const int width = m_panel->width() - m_scroll->frameWidth() * 2;
+    if (!m_panel->isVisible() && (m_stale || width != m_measuredWidth)) {
         // Hidden, a block's new size stops at its own layout, which lays out only while shown, and
-        // the layouts above keep the size they knew: measuring before the panel opens starts afresh.
+        // the layouts above keep the size they knew: measuring before the panel opens starts afresh
+        // once something has changed. (Each block measured costs its text's layout.)
         for (QWidget* widget : content->findChildren<QWidget*>())
             widget->updateGeometry();
+        m_stale = false;
+        m_measuredWidth = width;
     }
-    const int width = m_panel->width() - m_scroll->frameWidth() * 2;
     return content->hasHeightForWidth() ? content->heightForWidth(width) : content->sizeHint().height();
 }
 

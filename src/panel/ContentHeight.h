@@ -22,6 +22,8 @@ public:
     // The content's height at the panel's width, whatever the limit.
     int contentHeight() const;
     void fit();
+    // Something in the content may have a new size: measured afresh next time, also while hidden.
+    void contentChanged() { m_stale = true; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -32,6 +34,8 @@ private:
     const QObject* m_content;
     int m_limit;
     bool m_pending = false;
+    mutable bool m_stale = true;
+    mutable int m_measuredWidth = -1;
 };
 
 } // namespace skerrin::panel

@@ -3,33 +3,24 @@
 
 #include <QFile>
 #include <QFont>
-#include <QFontDatabase>
+#include <QGlyphRun>
 #include <QPainter>
-#include <QRawFont>
 #include <QSvgRenderer>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace skerrin::panel {
 
-bool fontsCover(const QString& text, const QStringList& families) {
-    const QList<uint> characters = text.toUcs4();
-    for (const QString& family : families) {
-        const QRawFont font = QRawFont::fromFont(QFont(family));
-        if (font.isValid() && std::all_of(characters.begin(), characters.end(),
-                                          [&font](uint c) { return font.supportsCharacter(c); }))
-            return true;
-    }
-    return false;
-}
-
-bool installedFontsCover(const QString& text) {
-    // The families that say they write Chinese first, and only if none does, the rest: loading
-    // every font to ask would cost the start-up dearly.
-    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
-    if (fontsCover(text, chinese))
-        return true;
-    QStringList others = QFontDatabase::families();
-    others.removeIf([&chinese](const QString& family) { return chinese.contains(family); });
-    return fontsCover(text, others);
+bool installedFontsCover(const QString& text, const QFont& font) {
+    // Laid out as a label lays it out, falling back from font to font: a character that no font
+    // has comes out as glyph 0. Only the fonts the text will be drawn in are loaded.
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    return std::ranges::none_of(runs, [](const QGlyphRun& run) { return run.glyphIndexes().contains(0); });
 }
 
 QPixmap chineseLabelPicture(const QColor& color, int height, qreal pixelRatio) {

@@ -2,16 +2,15 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPixmap>
 #include <QString>
-#include <QStringList>
 
 namespace skerrin::panel {
 
-// Whether one of these font families draws every character of `text`.
-bool fontsCover(const QString& text, const QStringList& families);
-// Whether any installed font does: the toolkit falls back from font to font, so one is enough.
-bool installedFontsCover(const QString& text);
+// Whether every character of `text` in `font` is drawn, by it or by an installed font the toolkit
+// falls back to, rather than as a box.
+bool installedFontsCover(const QString& text, const QFont& font);
 
 // "中文" as a picture in `color`, `height` pixels high, for a machine with no Chinese font, where
 // the text would be two empty boxes.

@@ -38,7 +38,7 @@ LanguageCard::LanguageCard(LanguageChoice& language, QWidget* parent)
         picker->addWidget(segment);
     }
     // Without a Chinese font the text would be two boxes: the segment then shows it drawn.
-    if (!installedFontsCover(m_chinese->text())) {
+    if (!installedFontsCover(m_chinese->text(), m_chinese->font())) {
         m_chineseAsPicture = true;
         m_chinese->setText(QString());
         drawChineseLabel();

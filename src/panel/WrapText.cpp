@@ -80,16 +80,17 @@ void WrapText::setRightAligned(bool right) {
     QTextOption option = document()->defaultTextOption();
     option.setAlignment(right ? Qt::AlignRight : Qt::AlignLeft);
     document()->setDefaultTextOption(option);
-    m_measuredWidth = -1;
+    m_heights.clear();
 }
 
 void WrapText::showContent() {
     const int width = viewport()->width();
     const QString shown = m_maxLines > 0 ? limitedToMaxLines(width) : m_content;
     m_limitedWidth = width;
-    if (shown != toPlainText())
+    if (shown != toPlainText()) {
         setPlainText(shown);
-    m_measuredWidth = -1;
+        m_heights.clear();
+    }
     updateGeometry();
 }
 
@@ -113,13 +114,17 @@ QString WrapText::limitedToMaxLines(int width) const {
 }
 
 int WrapText::heightForWidth(int width) const {
-    if (width != m_measuredWidth) {
-        const int frame = 2 * frameWidth();
-        const std::unique_ptr<QTextDocument> laid = measuring(*document(), toPlainText(), width - frame);
-        m_measuredHeight = int(std::ceil(laid->size().height())) + frame;
-        m_measuredWidth = width;
-    }
-    return m_measuredHeight;
+    // Layouts ask for the same few widths over and over (the panel's, the scroll area's, before and
+    // after a scroll bar), and each answer lays the whole text out.
+    if (const auto known = m_heights.constFind(width); known != m_heights.cend())
+        return *known;
+    const int frame = 2 * frameWidth();
+    const std::unique_ptr<QTextDocument> laid = measuring(*document(), toPlainText(), width - frame);
+    const int height = int(std::ceil(laid->size().height())) + frame;
+    if (m_heights.size() >= 8)
+        m_heights.clear();
+    m_heights.insert(width, height);
+    return height;
 }
 
 QSize WrapText::sizeHint() const {
@@ -129,6 +134,12 @@ QSize WrapText::sizeHint() const {
 
 QSize WrapText::minimumSizeHint() const {
     return {fontMetrics().averageCharWidth() * 4, fontMetrics().height()};
+}
+
+void WrapText::changeEvent(QEvent* event) {
+    QTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        m_heights.clear();
 }
 
 void WrapText::resizeEvent(QResizeEvent* event) {

@@ -3,6 +3,7 @@
 
 #include "panel/PanelStyle.h"
 
+#include <QHash>
 #include <QTextEdit>
 
 namespace skerrin::panel {
@@ -30,6 +31,7 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -39,8 +41,8 @@ private:
     QString m_content;
     int m_maxLines = 0;
     int m_limitedWidth = -1;
-    mutable int m_measuredWidth = -1;
-    mutable int m_measuredHeight = 0;
+    // Heights measured for widths, for the text shown now.
+    mutable QHash<int, int> m_heights;
 };
 
 } // namespace skerrin::panel

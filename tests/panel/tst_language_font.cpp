@@ -34,22 +34,19 @@ class TestLanguageFont : public QObject {
 private slots:
     void coverage_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("families");
         QTest::addColumn<bool>("covered");
-        QTest::newRow("Latin in DejaVu") << "EN" << QStringList{"DejaVu Sans"} << true;
-        QTest::newRow("Chinese in DejaVu") << "中文" << QStringList{"DejaVu Sans"} << false;
-        QTest::newRow("half of it") << "E中" << QStringList{"DejaVu Sans"} << false;
-        QTest::newRow("no fonts") << "EN" << QStringList{} << false;
+        QTest::newRow("Latin") << "EN" << true;
+        QTest::newRow("Chinese") << "中文" << false;
+        QTest::newRow("half of it") << "E中" << false;
+        QTest::newRow("nothing to draw") << "" << true;
     }
     void coverage() {
         QFETCH(QString, text);
-        QFETCH(QStringList, families);
         QFETCH(bool, covered);
-        QCOMPARE(fontsCover(text, families), covered);
+        QCOMPARE(installedFontsCover(text, QApplication::font()), covered);
     }
 
     void withoutAChineseFontTheSegmentIsAPicture() {
-        QVERIFY(!installedFontsCover("中文"));
         Model model(makeTestServices());
         LanguageCard card(model.language(), nullptr);
         card.sync();
@@ -72,13 +69,18 @@ private slots:
         if (!QFile::exists(kChineseFont))
             QFAIL("fonts-wqy-microhei is not installed (script/bootstrap installs it)");
         QVERIFY(QFontDatabase::addApplicationFont(kChineseFont) >= 0);
-        QVERIFY(installedFontsCover("中文"));
+        // The toolkit keeps what it found to fall back to for a family: one the earlier cases never
+        // laid out, so that it looks afresh, as a panel started on this machine would.
+        const QFont before = QApplication::font();
+        QApplication::setFont(QFont("DejaVu Serif"));
+        QVERIFY(installedFontsCover("中文", QApplication::font()));
         Model model(makeTestServices());
         LanguageCard card(model.language(), nullptr);
         auto* segment = card.findChild<QPushButton*>("languageChinese");
         QCOMPARE(segment->text(), QString("中文"));
         QVERIFY(segment->icon().isNull());
         finish(model);
+        QApplication::setFont(before);
     }
 };
 

@@ -52,6 +52,11 @@ class TestPanel : public ModelCase {
         find<QAbstractButton>(name)->click();
         settle();
     }
+    // The advanced section is made when first opened; opening it loads its checks.
+    void openAdvanced() {
+        click("advancedToggle");
+        QTRY_VERIFY(!m_view->hasRunningTasks());
+    }
 
 private slots:
     void init() {
@@ -88,6 +93,7 @@ private slots:
         QFETCH(bool, busy);
         QFETCH(QString, output);
         QFETCH(QString, disabled);
+        openAdvanced();
         pairWithQr("not an image");
         if (!root)
             m_model->location().updateRuntimeRoot(m_home.path() + "/nothing", std::nullopt);
@@ -170,21 +176,27 @@ private slots:
                 all << label->text();
             return all;
         };
+        openAdvanced();
+        QTRY_VERIFY(m_model->diagnostics().lastConnectivityCheckAt().isValid());
+        settle();
         const QStringList english = texts();
         m_model->language().setLanguage(AppLanguage::chinese);
         settle();
         const QStringList chinese = texts();
         QCOMPARE(chinese.size(), english.size());
         // Only the names and the stored status (which keeps the language it was written in) stay.
-        const QStringList same{"", "Skerrin", "EN", "中文", m_model->service().statusSummary()};
+        const QStringList same{"",        "Skerrin", "EN",      "中文", m_model->service().statusSummary(),
+                               "Runtime", ".env",    "Node.js", "npm",  "Codex CLI",
+                               "ChatGPT", "Relay"};
         for (qsizetype i = 0; i < english.size(); ++i)
             QVERIFY2(english[i] != chinese[i] || same.contains(english[i]), qPrintable(english[i]));
         QVERIFY(chinese.contains("配对此电脑") && chinese.contains("选择 Runtime 目录…") &&
-                chinese.contains("显示高级选项") && chinese.contains("退出"));
+                chinese.contains("收起高级选项") && chinese.contains("退出"));
     }
 
     void cancelWhileBusy() {
         m_runtime->setScript(RuntimeLayout::installScript, "sleep 30");
+        openAdvanced();
         click("runSetupButton");
         QTRY_VERIFY(shown("cancelActionButton"));
         click("cancelActionButton");
@@ -224,6 +236,7 @@ private slots:
         QFETCH(QString, dialog);
         QFETCH(QString, press);
         QFETCH(QString, message);
+        openAdvanced();
         QSignalSpy shownChanged(m_view.get(), &View::dialogShownChanged);
         find<QAbstractButton>(button)->click();
         auto* box = find<QMessageBox>(dialog);
@@ -277,6 +290,8 @@ private slots:
 
         const QDateTime never = m_model->diagnostics().lastConnectivityCheckAt();
         QVERIFY(!m_model->diagnostics().hasLoadedDeepSetupChecks());
+        // Made when first opened: a panel shows sooner without it.
+        QVERIFY(find("advancedContent")->findChildren<QWidget*>().isEmpty());
         m_view->setMaximumPanelHeight(5000);
         click("advancedToggle");
         QTRY_VERIFY(!m_view->hasRunningTasks());
@@ -342,6 +357,7 @@ private slots:
     void drawnImagesAreNamedForScreenReaders() {
         QFETCH(AppLanguage, language);
         QFETCH(QStringList, names);
+        openAdvanced();
         m_model->language().setLanguage(language);
         pairWithQr(seed("reference.png"));
         const auto image = [](QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); };
