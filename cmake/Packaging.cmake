@@ -16,6 +16,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${SKERRIN_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The symbols are SVG, drawn through Qt's image plugin: no program links Qt Svg, so the library
+# scan cannot find it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 # The panel is bilingual: without a Chinese font its Chinese texts are empty boxes (only the
 # language picker's "中文" carries a picture of its own). Any one of these will do.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei")

@@ -43,8 +43,8 @@ grep -qx 'ExecStart="/usr/bin/skerrin" watch' "$root/usr/share/systemd/user/sker
 
 # The tray application and the modules, with every library they need named in Depends.
 [ -x "$root/usr/libexec/skerrin/skerrin-tray" ] || fail "no usr/libexec/skerrin/skerrin-tray"
-[[ "$depends" == *libqt6widgets6* && "$depends" == *libqt6dbus6* ]] ||
-  fail "Depends lacks the tray's Qt Widgets or the module's Qt D-Bus: '$depends'"
+[[ "$depends" == *libqt6widgets6* && "$depends" == *libqt6dbus6* && "$depends" == *libqt6svg6* ]] ||
+  fail "Depends lacks the tray's Qt Widgets, the module's Qt D-Bus or the SVG image plugin's Qt Svg: '$depends'"
 while read -r name entry; do
   module="$root/usr/libexec/skerrin/$name"
   ldd "$module" >"$work/module.ldd" && ! grep -q "not found" "$work/module.ldd" ||

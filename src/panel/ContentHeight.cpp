@@ -12,7 +12,6 @@ ContentHeight::ContentHeight(QWidget* panel, QScrollArea* scroll, int limit)
     : QObject(panel), m_panel(panel), m_scroll(scroll), m_content(scroll->widget()), m_limit(limit) {
     scroll->widget()->installEventFilter(this);
     m_panel->installEventFilter(this);
-    fit();
 }
 
 void ContentHeight::setLimit(int limit) {

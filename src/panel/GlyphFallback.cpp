@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "panel/GlyphFallback.h"
 
+#include "panel/SvgPicture.h"
+
 #include <QFile>
 #include <QFont>
 #include <QGlyphRun>
 #include <QPainter>
-#include <QSvgRenderer>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -29,15 +30,16 @@ QPixmap chineseLabelPicture(const QColor& color, int height, qreal pixelRatio) {
         return {};
     QByteArray svg = file.readAll();
     svg.replace("currentColor", color.name(QColor::HexRgb).toLatin1());
-    QSvgRenderer renderer(svg);
-    const QSizeF natural = renderer.defaultSize();
-    const QSize size(qRound(natural.width() * height / natural.height()), height);
+    const QSize natural = svgSize(svg);
+    if (natural.isEmpty())
+        return {};
+    const QSize size(qRound(natural.width() * double(height) / natural.height()), height);
     QPixmap pixmap(size * pixelRatio);
     pixmap.setDevicePixelRatio(pixelRatio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setOpacity(color.alphaF());
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), svgPicture(svg, size * pixelRatio));
     return pixmap;
 }
 

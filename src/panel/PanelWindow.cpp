@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -44,8 +45,6 @@ PanelWindow::PanelWindow(ConnectorMenuBarModel& model, QWidget* parent)
     Q_UNUSED(roleKnown);
     setObjectName(QStringLiteral("panelWindow"));
     setWindowTitle(QStringLiteral("Skerrin"));
-    setWindowIcon(QIcon::fromTheme(QStringLiteral(SKERRIN_APP_ID),
-                                   QIcon(QStringLiteral(":/skerrin/icons/skerrin.svg"))));
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -159,6 +158,20 @@ void PanelWindow::resizeEvent(QResizeEvent* event) {
     // puts the popup there, in the screen's corner under the bar; the place goes along again.
     if (m_placed && windowHandle())
         windowHandle()->setPosition(place);
+}
+
+bool PanelWindow::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // The icon is for a taskbar or a window switcher: finding it in the theme and drawing it waits
+    // until the panel itself has been painted.
+    if (event->type() == QEvent::UpdateRequest && !m_iconRequested) {
+        m_iconRequested = true;
+        QTimer::singleShot(0, this, [this] {
+            setWindowIcon(QIcon::fromTheme(QStringLiteral(SKERRIN_APP_ID),
+                                           QIcon(QStringLiteral(":/skerrin/icons/skerrin.svg"))));
+        });
+    }
+    return handled;
 }
 
 void PanelWindow::paintEvent(QPaintEvent* event) {

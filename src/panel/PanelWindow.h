@@ -44,6 +44,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -61,6 +62,7 @@ private:
     bool m_holdsBottom = false;
     // Placed by the application (beside the icon on X11), not by the window system.
     bool m_placed = false;
+    bool m_iconRequested = false;
     QElapsedTimer m_sinceFocusLoss;
 };
 

@@ -4,6 +4,7 @@
 #include "model/DesktopService.h"
 #include "model/LanguageChoice.h"
 #include "panel/AfterModelChanges.h"
+#include "panel/SvgPicture.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -11,7 +12,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
-#include <QSvgRenderer>
 
 #include <algorithm>
 
@@ -34,12 +34,11 @@ QString resourceFor(StatusIcon statusIcon) {
 
 QImage renderGlyph(QByteArray svg, const QColor& colour, int pixels, int inset) {
     svg.replace("currentColor", colour.name(QColor::HexRgb).toLatin1());
-    QSvgRenderer renderer(svg);
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setOpacity(colour.alphaF());
-    renderer.render(&painter, QRectF(inset, inset, pixels - 2 * inset, pixels - 2 * inset));
+    painter.drawImage(inset, inset, panel::svgPicture(svg, QSize(pixels - 2 * inset, pixels - 2 * inset)));
     return image;
 }
 

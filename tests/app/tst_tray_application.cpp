@@ -138,6 +138,8 @@ private slots:
         QVERIFY(accessible);
         QCOMPARE(accessible->role(), QAccessible::Window);
         QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Skerrin"));
+        // The taskbar's icon comes once the panel is on screen.
+        QTRY_VERIFY(!window.windowIcon().pixmap(32).isNull());
         QTest::keyClick(&window, Qt::Key_Escape); // an ordinary window never closes by itself
         QVERIFY(window.isVisible());
         QVERIFY(window.close());
