@@ -102,6 +102,8 @@ ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget
     quitRow->addWidget(m_quit);
     column->addLayout(quitRow);
     column->addStretch(1);
+    // Filled before the scroll area measures it, so that it is measured once, with its texts.
+    sync();
     m_scroll->setWidget(content);
     m_height = new ContentHeight(this, m_scroll, kPanelHeight);
 
@@ -117,7 +119,6 @@ ConnectorMenuBarView::ConnectorMenuBarView(ConnectorMenuBarModel& model, QWidget
     afterModelChanges(m_model, this, [this] { sync(); });
 
     setTabOrder();
-    sync();
 }
 
 ConnectorMenuBarView::~ConnectorMenuBarView() = default;
@@ -165,7 +166,8 @@ void ConnectorMenuBarView::sync() {
     setButtonText(m_quit, m_model.language().ui(u"Quit"_s, u"退出"_s));
     m_unpairConfirm->sync();
     m_uninstallConfirm->sync();
-    m_height->contentChanged();
+    if (m_height)
+        m_height->contentChanged();
     emit rendered();
 }
 

@@ -69,7 +69,7 @@ private:
     ConnectorMenuBarModel& m_model;
     panel::PanelTasks* m_tasks;
     QScrollArea* m_scroll;
-    panel::ContentHeight* m_height;
+    panel::ContentHeight* m_height = nullptr;
     panel::StatusCard* m_statusCard;
     panel::LanguageCard* m_languageCard;
     panel::DesktopServiceGroup* m_service;
