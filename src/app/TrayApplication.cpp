@@ -215,8 +215,9 @@ int runTrayApplication(int& argc, char** argv, bool windowed, const QString& lau
     model.watcher().setMode(ServiceWatcher::Mode::tray);
     TrayApplication tray(model, windowed);
     trayForSignals = &tray;
-    {
-        // The first native window fixes the class for every later one, the panel's too.
+    if (!tray.hasPanel()) {
+        // The first native window fixes the class for every later one, the panel's too (a panel
+        // shown at once was that window).
         QWindow first;
         first.create();
     }
