@@ -9,6 +9,7 @@
 #include "model/Pairing.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "net/QtHttpClient.h"
 #include "platform/PlatformServices.h"
 #include "runtime/RuntimeLayout.h"
 #include "support/LoopbackServer.h"
@@ -77,7 +78,9 @@ int main(int argc, char** argv) {
     runtime.setEnv("RELAY_TOKEN=bench-token\nCODEX_BIN=" + codex.toUtf8() +
                    "\nPLATFORM_BASE_URL=" + platform.baseUrl().toUtf8() + "\n");
 
-    ConnectorMenuBarModel model(makePlatformServices());
+    PlatformServices services = makePlatformServices();
+    services.http = makeQtHttpClient(); // linked in: the bench has no network module beside it
+    ConnectorMenuBarModel model(std::move(services));
     model.location().updateRuntimeRoot(runtime.root(), std::nullopt);
     QCoro::waitFor(model.diagnostics().loadDeepSetupChecksIfNeeded());
 

@@ -9,6 +9,7 @@
 #include "model/Pairing.h"
 #include "model/Refresher.h"
 #include "model/RuntimeLocation.h"
+#include "net/QtHttpClient.h"
 #include "platform/PlatformServices.h"
 #include "support/LoopbackServer.h"
 #include "support/TestRuntime.h"
@@ -116,7 +117,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    ConnectorMenuBarModel model(makePlatformServices());
+    PlatformServices services = makePlatformServices();
+    services.http = makeQtHttpClient(); // linked in: the bench has no network module beside it
+    ConnectorMenuBarModel model(std::move(services));
     // Only the refreshes counted here run.
     QCoro::waitFor(model.refresher().cancelRefreshLoop());
     model.location().updateRuntimeRoot(root, std::nullopt);

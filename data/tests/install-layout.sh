@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# cmake --install puts exactly `skerrin`, the tray application, the command line's and the
-# notifications modules, the desktop entry, the icons, the metadata and the watcher's systemd user
+# cmake --install puts exactly `skerrin`, the tray application, the command line's, the network
+# and the notifications modules, the desktop entry, the icons, the metadata and the watcher's systemd user
 # unit under the prefix: into a prefix with spaces, and staged with DESTDIR.
 # Usage: install-layout.sh BUILD_DIR APP_ID
 set -euo pipefail
@@ -14,6 +14,7 @@ expected="$work/expected"
   echo bin/skerrin
   echo libexec/skerrin/skerrin-tray
   echo libexec/skerrin/skerrin-cli.so
+  echo libexec/skerrin/skerrin-network.so
   echo libexec/skerrin/skerrin-notifications.so
   echo "share/applications/$id.desktop"
   echo "share/metainfo/$id.metainfo.xml"

@@ -43,8 +43,9 @@ grep -qx 'ExecStart="/usr/bin/skerrin" watch' "$root/usr/share/systemd/user/sker
 
 # The tray application and the modules, with every library they need named in Depends.
 [ -x "$root/usr/libexec/skerrin/skerrin-tray" ] || fail "no usr/libexec/skerrin/skerrin-tray"
-[[ "$depends" == *libqt6widgets6* && "$depends" == *libqt6dbus6* && "$depends" == *libqt6svg6* ]] ||
-  fail "Depends lacks the tray's Qt Widgets, the module's Qt D-Bus or the SVG image plugin's Qt Svg: '$depends'"
+[[ "$depends" == *libqt6widgets6* && "$depends" == *libqt6dbus6* && "$depends" == *libqt6network6* &&
+  "$depends" == *libqt6svg6* ]] ||
+  fail "Depends lacks the tray's Qt Widgets, the modules' Qt D-Bus or Qt Network, or Qt Svg: '$depends'"
 while read -r name entry; do
   module="$root/usr/libexec/skerrin/$name"
   ldd "$module" >"$work/module.ldd" && ! grep -q "not found" "$work/module.ldd" ||
@@ -53,6 +54,7 @@ while read -r name entry; do
 done <<'MODULES'
 skerrin-notifications.so skerrinSessionBusNotifier
 skerrin-cli.so skerrinCommandLine
+skerrin-network.so skerrinQtHttpClient
 MODULES
 
 mkdir -p "$work/home/.config"

@@ -2,17 +2,60 @@
 #include "app/SingleInstance.h"
 
 #include <QDeadlineTimer>
-#include <QLocalSocket>
+#include <QFile>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace skerrin {
 namespace {
 
 const QByteArray kShowRequest = "show\n";
+
+// One connection from a later launch, read as it comes. It ends at its hang-up, or after two
+// seconds: one that connects and says nothing is not kept.
+class Connection : public QObject {
+public:
+    Connection(int descriptor, SingleInstance* instance)
+        : QObject(instance), m_descriptor(descriptor), m_reader(descriptor, QSocketNotifier::Read) {
+        connect(&m_reader, &QSocketNotifier::activated, this, [this, instance] { read(*instance); });
+        QTimer::singleShot(2000, this, [this] { finish(); });
+    }
+    ~Connection() override { ::close(m_descriptor); }
+
+private:
+    void read(SingleInstance& instance) {
+        char buffer[256];
+        const ssize_t got = ::read(m_descriptor, buffer, sizeof buffer);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        if (got > 0 && m_line.size() < 4096)
+            m_line.append(buffer, got);
+        for (qsizetype end; (end = m_line.indexOf('\n')) >= 0; m_line.remove(0, end + 1)) {
+            if (m_line.left(end + 1) == kShowRequest)
+                emit instance.showRequested();
+        }
+        if (got <= 0)
+            finish();
+    }
+    void finish() {
+        m_reader.setEnabled(false);
+        deleteLater();
+    }
+
+    int m_descriptor;
+    QSocketNotifier m_reader;
+    QByteArray m_line;
+};
 
 } // namespace
 
@@ -23,12 +66,11 @@ SingleInstance::SingleInstance(const QString& appId, QObject* parent) : QObject(
         return;
     m_lockPath = folder + QLatin1Char('/') + appId + QStringLiteral(".lock");
     m_socketPath = folder + QLatin1Char('/') + appId + QStringLiteral(".socket");
-    connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
 }
 
 SingleInstance::~SingleInstance() {
     // The socket goes before the lock, so a later launch never finds the lock free and the socket taken.
-    m_server.close();
+    closeListener();
     m_lock.reset();
 }
 
@@ -59,56 +101,83 @@ SingleInstance::Role SingleInstance::start() {
 // Only the holder of the lock gets here, so whatever socket file is left belongs to a crashed
 // instance and may go.
 void SingleInstance::listen() {
-    QLocalServer::removeServer(m_socketPath);
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(m_socketPath))
+    const QByteArray path = QFile::encodeName(m_socketPath);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const auto fail = [this](const char* why) {
         std::fprintf(stderr, "skerrin: cannot listen on %s: %s; a second launch will not find this one\n",
-                     qPrintable(m_socketPath), qPrintable(m_server.errorString()));
+                     qPrintable(m_socketPath), why);
+    };
+    if (std::size_t(path.size()) >= sizeof address.sun_path)
+        return fail("the path is too long for a socket");
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+    ::unlink(path.constData());
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listener < 0)
+        return fail(std::strerror(errno));
+    // Only this user may ask (the runtime folder is the user's alone as well).
+    if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(path.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(listener, 8) != 0) {
+        fail(std::strerror(errno));
+        ::close(listener);
+        return;
+    }
+    m_listener = std::make_unique<QSocketNotifier>(listener, QSocketNotifier::Read);
+    connect(m_listener.get(), &QSocketNotifier::activated, this, &SingleInstance::acceptConnections);
+}
+
+void SingleInstance::closeListener() {
+    if (!m_listener)
+        return;
+    const int listener = int(m_listener->socket());
+    m_listener.reset();
+    ::close(listener);
+    ::unlink(QFile::encodeName(m_socketPath).constData());
 }
 
 bool SingleInstance::handOver() {
+    const QByteArray path = QFile::encodeName(m_socketPath);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (std::size_t(path.size()) >= sizeof address.sun_path) {
+        std::fprintf(stderr, "skerrin: %s is too long a path for a socket\n", qPrintable(m_socketPath));
+        return false;
+    }
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
     // The running instance may have taken the lock without listening yet: retry for a moment.
     const QDeadlineTimer deadline(2000);
-    QLocalSocket socket;
     for (;;) {
-        socket.connectToServer(m_socketPath);
-        if (socket.waitForConnected(int(deadline.remainingTime())))
-            break;
+        const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (client >= 0 &&
+            ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            // A few bytes into a fresh connection's buffer: written at once, or not at all.
+            const bool written = ::send(client, kShowRequest.constData(), std::size_t(kShowRequest.size()),
+                                        MSG_NOSIGNAL) == kShowRequest.size();
+            if (!written)
+                std::fprintf(stderr, "skerrin: could not ask the running Skerrin to show its panel: %s\n",
+                             std::strerror(errno));
+            ::close(client);
+            return written;
+        }
+        const int error = errno;
+        if (client >= 0)
+            ::close(client);
         if (deadline.hasExpired()) {
             std::fprintf(stderr, "skerrin: Skerrin is already running but does not answer on %s: %s\n",
-                         qPrintable(m_socketPath), qPrintable(socket.errorString()));
+                         qPrintable(m_socketPath), std::strerror(error));
             return false;
         }
-        socket.abort();
         QThread::msleep(100);
     }
-    socket.write(kShowRequest);
-    const bool written = socket.waitForBytesWritten(1000) || socket.bytesToWrite() == 0;
-    if (!written)
-        std::fprintf(stderr, "skerrin: could not ask the running Skerrin to show its panel: %s\n",
-                     qPrintable(socket.errorString()));
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(1000);
-    return written;
 }
 
 void SingleInstance::acceptConnections() {
-    while (QLocalSocket* client = m_server.nextPendingConnection()) {
-        const auto read = [this, client] {
-            while (client->canReadLine()) {
-                if (client->readLine() == kShowRequest)
-                    emit showRequested();
-            }
-        };
-        connect(client, &QLocalSocket::readyRead, this, read);
-        connect(client, &QLocalSocket::disconnected, this, [client, read] {
-            read(); // what arrived with the hang-up
-            client->deleteLater();
-        });
-        // A client that connects and says nothing is not kept.
-        QTimer::singleShot(2000, client, [client] { client->abort(); });
-        read();
+    for (;;) {
+        const int client =
+            ::accept4(int(m_listener->socket()), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (client < 0)
+            return; // none waiting (or one that left meanwhile)
+        new Connection(client, this);
     }
 }
 

@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
+#include <QSocketNotifier>
 
 #include <memory>
 
 namespace skerrin {
 
-// One application per user: a lock file and a local socket, both in the user's runtime folder and
+// One application per user: a lock file and a Unix socket, both in the user's runtime folder and
 // named after the application id. The first instance holds the lock and listens; a later one finds
-// the lock held and asks the first, through the socket, to show its panel.
+// the lock held and asks the first, through the socket, to show its panel. The socket is the
+// system's own: Qt's local socket would load Qt Network before the panel is up.
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -36,11 +37,12 @@ private:
     void listen();
     bool handOver();
     void acceptConnections();
+    void closeListener();
 
     QString m_lockPath;
     QString m_socketPath;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer m_server;
+    std::unique_ptr<QSocketNotifier> m_listener;
 };
 
 } // namespace skerrin

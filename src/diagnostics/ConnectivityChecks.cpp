@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "diagnostics/ConnectivityChecks.h"
 
-#include "net/BoundedRequest.h"
-
 namespace skerrin {
 
 QString relayHealthUrl(const QString& relayBase) {
@@ -10,7 +8,7 @@ QString relayHealthUrl(const QString& relayBase) {
                                                 : relayBase + QStringLiteral("/healthz");
 }
 
-QCoro::Task<SetupCheck> probeConnectivity(QNetworkAccessManager* network, QString title, QString urlString,
+QCoro::Task<SetupCheck> probeConnectivity(HttpClient* network, QString title, QString urlString,
                                           std::chrono::milliseconds timeout) {
     SetupCheck row{QStringLiteral("connectivity-") + title, title, {}, false};
     const std::optional<QUrl> url = requestUrl(urlString);
@@ -20,8 +18,7 @@ QCoro::Task<SetupCheck> probeConnectivity(QNetworkAccessManager* network, QStrin
     }
     RequestOptions options;
     options.timeout = timeout;
-    QCoro::Task<FinishedRequest> send =
-        sendBoundedRequest(network, QNetworkRequest(*url), HttpMethod::head, options);
+    QCoro::Task<FinishedRequest> send = network->send(HttpRequest{*url, {}}, HttpMethod::head, options);
     const FinishedRequest answer = co_await std::move(send);
     // Headers that arrived prove the host reachable, even when the body was then abandoned.
     if (!answer.transportOk && !answer.status) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/Http.h"
 #include "diagnostics/SetupCheck.h"
 
 #include <QString>
@@ -9,15 +10,13 @@
 
 #include <chrono>
 
-class QNetworkAccessManager;
-
 namespace skerrin {
 
 // base + "healthz", adding the slash only when base lacks it.
 QString relayHealthUrl(const QString& relayBase);
 
 // One HEAD request; any HTTP answer is reachable. Row id "connectivity-" + title, English only.
-QCoro::Task<SetupCheck> probeConnectivity(QNetworkAccessManager* network, QString title, QString urlString,
+QCoro::Task<SetupCheck> probeConnectivity(HttpClient* network, QString title, QString urlString,
                                           std::chrono::milliseconds timeout = std::chrono::seconds(8));
 
 } // namespace skerrin

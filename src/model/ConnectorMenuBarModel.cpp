@@ -24,12 +24,12 @@ ConnectorMenuBarModel::ConnectorMenuBarModel(PlatformServices services, ModelOpt
     m_location = std::make_unique<RuntimeLocation>(*m_settings, *m_language, *m_services.volumes, *m_actions,
                                                    m_services.chooseFolder);
     m_actions->setSecretMask(m_location->secretMask(), [this] { m_location->rereadSecrets(); });
-    m_installer = std::make_unique<Installer>(*m_actions, *m_location, *m_language, m_network,
+    m_installer = std::make_unique<Installer>(*m_actions, *m_location, *m_language, *m_services.http,
                                               options.transferIdleLimit);
     m_service =
         std::make_unique<DesktopService>(*m_actions, *m_location, *m_language, options.statusScriptLimit);
-    m_pairing = std::make_unique<Pairing>(*m_actions, *m_location, *m_language, m_network);
-    m_diagnostics = std::make_unique<Diagnostics>(*m_location, *m_settings, m_network);
+    m_pairing = std::make_unique<Pairing>(*m_actions, *m_location, *m_language, *m_services.http);
+    m_diagnostics = std::make_unique<Diagnostics>(*m_location, *m_settings, *m_services.http);
     m_maintenance =
         std::make_unique<Maintenance>(Maintenance::Parts{*m_actions, *m_location, *m_service, *m_pairing,
                                                          *m_diagnostics, *m_language, *m_settings},

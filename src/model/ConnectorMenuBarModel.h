@@ -3,7 +3,6 @@
 
 #include "platform/PlatformServices.h"
 
-#include <QNetworkAccessManager>
 #include <QObject>
 
 #include <chrono>
@@ -61,7 +60,6 @@ signals:
 
 private:
     PlatformServices m_services;
-    QNetworkAccessManager m_network;
     std::unique_ptr<ModelSettings> m_settings;
     std::unique_ptr<LanguageChoice> m_language;
     std::unique_ptr<ActionRunner> m_actions;

@@ -33,8 +33,8 @@ bool isFresh(const QDateTime& lastRun) {
 
 } // namespace
 
-Diagnostics::Diagnostics(RuntimeLocation& location, const ModelSettings& settings,
-                         QNetworkAccessManager& network, QObject* parent)
+Diagnostics::Diagnostics(RuntimeLocation& location, const ModelSettings& settings, HttpClient& network,
+                         QObject* parent)
     : Published(parent), m_location(location), m_settings(settings), m_network(network),
       m_lastSetupCheckAt(distantPast()), m_lastConnectivityCheckAt(distantPast()) {}
 

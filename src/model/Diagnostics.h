@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/Http.h"
 #include "diagnostics/SetupCheck.h"
 #include "model/Published.h"
 
@@ -8,8 +9,6 @@
 #include <QList>
 
 #include <QCoroTask>
-
-class QNetworkAccessManager;
 
 namespace skerrin {
 
@@ -21,7 +20,7 @@ class Diagnostics : public Published {
     Q_OBJECT
 
 public:
-    Diagnostics(RuntimeLocation& location, const ModelSettings& settings, QNetworkAccessManager& network,
+    Diagnostics(RuntimeLocation& location, const ModelSettings& settings, HttpClient& network,
                 QObject* parent = nullptr);
 
     const QList<SetupCheck>& setupChecks() const { return m_setupChecks; }
@@ -42,7 +41,7 @@ private:
 
     RuntimeLocation& m_location;
     const ModelSettings& m_settings;
-    QNetworkAccessManager& m_network;
+    HttpClient& m_network;
     QList<SetupCheck> m_setupChecks;
     QList<SetupCheck> m_connectivityChecks;
     bool m_hasLoadedDeepSetupChecks = false;

@@ -11,8 +11,7 @@
 namespace skerrin {
 
 Installer::Installer(ActionRunner& actions, RuntimeLocation& location, const LanguageChoice& language,
-                     QNetworkAccessManager& network, std::chrono::milliseconds transferIdleLimit,
-                     QObject* parent)
+                     HttpClient& network, std::chrono::milliseconds transferIdleLimit, QObject* parent)
     : Published(parent), m_actions(actions), m_location(location), m_language(language), m_network(network),
       m_transferIdleLimit(transferIdleLimit) {}
 

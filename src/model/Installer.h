@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/Http.h"
 #include "core/Result.h"
 #include "model/Published.h"
-#include "net/StreamingTransfer.h"
 #include "process/Cancellation.h"
 
 #include <QCoroTask>
 
 #include <chrono>
 #include <optional>
-
-class QNetworkAccessManager;
 
 namespace skerrin {
 
@@ -25,8 +23,7 @@ class Installer : public Published {
 
 public:
     Installer(ActionRunner& actions, RuntimeLocation& location, const LanguageChoice& language,
-              QNetworkAccessManager& network, std::chrono::milliseconds transferIdleLimit,
-              QObject* parent = nullptr);
+              HttpClient& network, std::chrono::milliseconds transferIdleLimit, QObject* parent = nullptr);
 
     // While the runtime archive downloads; absent otherwise.
     const std::optional<TransferProgress>& downloadProgress() const { return m_downloadProgress; }
@@ -51,7 +48,7 @@ private:
     ActionRunner& m_actions;
     RuntimeLocation& m_location;
     const LanguageChoice& m_language;
-    QNetworkAccessManager& m_network;
+    HttpClient& m_network;
     std::chrono::milliseconds m_transferIdleLimit;
     std::optional<TransferProgress> m_downloadProgress;
 };

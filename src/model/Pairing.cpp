@@ -16,7 +16,7 @@
 namespace skerrin {
 
 Pairing::Pairing(ActionRunner& actions, RuntimeLocation& location, const LanguageChoice& language,
-                 QNetworkAccessManager& network, QObject* parent)
+                 HttpClient& network, QObject* parent)
     : Published(parent), m_actions(actions), m_location(location), m_language(language), m_network(network) {
     connect(&language, &LanguageChoice::switched, this, &Pairing::refreshPairingSession);
 }

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/Http.h"
 #include "model/Published.h"
 #include "pairing/PairingSession.h"
 
 #include <QCoroTask>
 
 #include <optional>
-
-class QNetworkAccessManager;
 
 namespace skerrin {
 
@@ -24,7 +23,7 @@ class Pairing : public Published {
 
 public:
     Pairing(ActionRunner& actions, RuntimeLocation& location, const LanguageChoice& language,
-            QNetworkAccessManager& network, QObject* parent = nullptr);
+            HttpClient& network, QObject* parent = nullptr);
 
     const std::optional<PairingSessionState>& pairingSession() const { return m_pairingSession; }
     const QString& currentPhoneSummary() const { return m_currentPhoneSummary; }
@@ -52,7 +51,7 @@ private:
     ActionRunner& m_actions;
     RuntimeLocation& m_location;
     const LanguageChoice& m_language;
-    QNetworkAccessManager& m_network;
+    HttpClient& m_network;
     std::optional<PairingSessionState> m_pairingSession;
     QString m_currentPhoneSummary;
     QString m_currentPairingSummary;

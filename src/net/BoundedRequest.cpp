@@ -4,10 +4,13 @@
 #include "net/ReplyHandling.h"
 
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPointer>
 #include <QTimer>
 
 #include <memory>
+
+#include <QCoro/QCoroNetworkReply>
 
 namespace skerrin {
 namespace {
@@ -15,27 +18,6 @@ namespace {
 enum class Abandoned { no, timedOut, tooLarge, redirectElsewhere };
 
 } // namespace
-
-std::optional<QUrl> requestUrl(const QString& text) {
-    QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
-        return std::nullopt;
-    return url;
-}
-
-bool sameOrigin(const QUrl& a, const QUrl& b) {
-    const auto defaultPort = [](const QUrl& url) {
-        const QString scheme = url.scheme().toLower();
-        if (scheme == QLatin1String("https"))
-            return 443;
-        if (scheme == QLatin1String("http"))
-            return 80;
-        return -1;
-    };
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
-           a.port(defaultPort(a)) == b.port(defaultPort(b));
-}
 
 QCoro::Task<FinishedRequest> sendBoundedRequest(QNetworkAccessManager* network, QNetworkRequest request,
                                                 HttpMethod method, RequestOptions options) {

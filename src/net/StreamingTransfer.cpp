@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include <QCoro/QCoroNetworkReply>
+
 namespace skerrin {
 namespace {
 

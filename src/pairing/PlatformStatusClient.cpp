@@ -3,7 +3,6 @@
 
 #include "core/Endpoints.h"
 #include "core/Text.h"
-#include "net/BoundedRequest.h"
 #include "runtime/EnvFile.h"
 
 namespace skerrin {
@@ -30,7 +29,7 @@ QString platformBaseURL(const QString& runtimeRoot) {
 }
 
 QCoro::Task<std::optional<DesktopRuntimeStatusResponse>>
-fetchDesktopRuntimeStatus(QNetworkAccessManager* network, QString baseUrl, QString token,
+fetchDesktopRuntimeStatus(HttpClient* network, QString baseUrl, QString token,
                           std::chrono::milliseconds timeout) {
     // A token with control characters would split the header; such a request is not sent.
     if (token.isEmpty() || baseUrl.isEmpty() || !isHeaderSafe(token))
@@ -38,15 +37,14 @@ fetchDesktopRuntimeStatus(QNetworkAccessManager* network, QString baseUrl, QStri
     const std::optional<QUrl> url = requestUrl(baseUrl + QStringLiteral("/v1/desktop/runtime/status"));
     if (!url)
         co_return std::nullopt;
-    QNetworkRequest request(*url);
-    request.setRawHeader("Authorization", QByteArrayLiteral("Bearer ") + token.toUtf8());
+    HttpRequest request{*url, {{"Authorization", QByteArrayLiteral("Bearer ") + token.toUtf8()}}};
     token.clear();
 
     RequestOptions options;
     options.timeout = timeout;
     // The token belongs to the first origin; Qt would carry the header along any redirect.
     options.sameOriginRedirectsOnly = true;
-    QCoro::Task<FinishedRequest> send = sendBoundedRequest(network, request, HttpMethod::get, options);
+    QCoro::Task<FinishedRequest> send = network->send(std::move(request), HttpMethod::get, options);
     const FinishedRequest answer = co_await std::move(send);
     if (!answer.transportOk)
         co_return std::nullopt;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/Http.h"
 #include "pairing/PlatformStatus.h"
 
 #include <QString>
@@ -9,8 +10,6 @@
 
 #include <chrono>
 #include <optional>
-
-class QNetworkAccessManager;
 
 namespace skerrin {
 
@@ -22,7 +21,7 @@ QString platformBaseURL(const QString& runtimeRoot);
 // examined. Nothing on an invalid URL, a transport failure, the time-out, an oversized or
 // undecodable body, or a redirect to another origin (the token stays with the first origin).
 QCoro::Task<std::optional<DesktopRuntimeStatusResponse>>
-fetchDesktopRuntimeStatus(QNetworkAccessManager* network, QString baseUrl, QString token,
+fetchDesktopRuntimeStatus(HttpClient* network, QString baseUrl, QString token,
                           std::chrono::milliseconds timeout = std::chrono::seconds(8));
 
 } // namespace skerrin

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/Http.h"
 #include "platform/AppInfo.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/DesktopServices.h"
@@ -21,6 +22,7 @@ struct PlatformServices {
     std::unique_ptr<VolumeAccess> volumes;
     std::unique_ptr<AppInfo> appInfo;
     std::unique_ptr<DesktopNotifier> notifier;
+    std::unique_ptr<HttpClient> http;
     FolderChooser chooseFolder;
     TerminalLauncher openInTerminal;
     Clipboard copyToClipboard;

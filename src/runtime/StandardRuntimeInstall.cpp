@@ -2,7 +2,6 @@
 #include "runtime/StandardRuntimeInstall.h"
 
 #include "core/Endpoints.h"
-#include "net/BoundedRequest.h"
 #include "runtime/RuntimeInstaller.h"
 #include "runtime/RuntimeRoots.h"
 
@@ -60,7 +59,7 @@ QCoro::Task<Result<QString>> unpackRuntime(QString archive, AppLanguage language
 
 } // namespace
 
-QCoro::Task<Result<QString>> installStandardRuntimeFiles(QNetworkAccessManager* network,
+QCoro::Task<Result<QString>> installStandardRuntimeFiles(HttpClient* network,
                                                          StandardRuntimeInstall install) {
     QByteArray body;
     TransferOptions manifestTransfer{
@@ -71,7 +70,7 @@ QCoro::Task<Result<QString>> installStandardRuntimeFiles(QNetworkAccessManager* 
         }};
     manifestTransfer.stopDescriptor = install.cancel.wakeDescriptor();
     QCoro::Task<FinishedTransfer> fetch =
-        streamGet(network, QUrl(endpointUrl(Endpoint::runtimeManifest)), std::move(manifestTransfer));
+        network->streamGet(QUrl(endpointUrl(Endpoint::runtimeManifest)), std::move(manifestTransfer));
     const FinishedTransfer fetched = co_await std::move(fetch);
     if (!fetched.ok)
         co_return error(fetched.errorText);
@@ -93,7 +92,7 @@ QCoro::Task<Result<QString>> installStandardRuntimeFiles(QNetworkAccessManager* 
         install.transferIdleLimit, [&writer](const QByteArray& piece) { return writer.append(piece); },
         [&install](const TransferProgress& progress) { install.progress(progress); },
         install.cancel.wakeDescriptor()};
-    QCoro::Task<FinishedTransfer> download = streamGet(network, *tarballUrl, std::move(archiveTransfer));
+    QCoro::Task<FinishedTransfer> download = network->streamGet(*tarballUrl, std::move(archiveTransfer));
     const FinishedTransfer downloaded = co_await std::move(download);
     install.progress(std::nullopt);
     std::optional<QString> failure = downloaded.ok ? writer.finish() : downloaded.errorText;

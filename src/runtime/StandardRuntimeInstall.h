@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/Http.h"
 #include "core/Language.h"
 #include "core/Result.h"
-#include "net/StreamingTransfer.h"
 #include "process/Cancellation.h"
 
 #include <QCoroTask>
 
 #include <chrono>
 #include <functional>
-
-class QNetworkAccessManager;
 
 namespace skerrin {
 
@@ -27,7 +25,6 @@ struct StandardRuntimeInstall {
 // unpacks it into a staging folder and swaps the staged runtime in only once it has the runtime's
 // layout: a failed or cancelled install leaves the runtime in place (its config/.env and state/) as
 // it was. Gives the installed root.
-QCoro::Task<Result<QString>> installStandardRuntimeFiles(QNetworkAccessManager* network,
-                                                         StandardRuntimeInstall install);
+QCoro::Task<Result<QString>> installStandardRuntimeFiles(HttpClient* network, StandardRuntimeInstall install);
 
 } // namespace skerrin

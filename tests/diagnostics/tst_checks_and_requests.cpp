@@ -4,6 +4,7 @@
 #include "diagnostics/ConnectivityChecks.h"
 #include "diagnostics/SetupChecks.h"
 #include "net/BoundedRequest.h"
+#include "net/QtHttpClient.h"
 #include "pairing/PairingSession.h"
 #include "pairing/PlatformStatusClient.h"
 #include "runtime/EnvFile.h"
@@ -11,7 +12,6 @@
 #include "support/TestRuntime.h"
 
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
 #include <QTest>
 
 #include <pwd.h>
@@ -202,8 +202,8 @@ private slots:
         QFETCH(QString, url);
         QFETCH(QString, detail);
         const qsizetype before = m_server.requests().size();
-        QNetworkAccessManager network;
-        const SetupCheck row = QCoro::waitFor(probeConnectivity(&network, "Relay", url, 600ms));
+        const auto network = makeQtHttpClient();
+        const SetupCheck row = QCoro::waitFor(probeConnectivity(network.get(), "Relay", url, 600ms));
         QCOMPARE(row, (SetupCheck{"connectivity-Relay", "Relay", detail, detail.startsWith("Reachable")}));
         QTEST(m_server.requests().mid(before), "seen"); // never with credentials
     }
@@ -225,9 +225,9 @@ private slots:
         m_server.setResponse("/v1/desktop/runtime/status", answer);
         m_server.setResponse("/moved", {.body = kValid});
         const qsizetype before = m_server.requests().size();
-        QNetworkAccessManager network;
+        const auto network = makeQtHttpClient();
         const auto got =
-            QCoro::waitFor(fetchDesktopRuntimeStatus(&network, m_server.baseUrl(), token, 700ms));
+            QCoro::waitFor(fetchDesktopRuntimeStatus(network.get(), m_server.baseUrl(), token, 700ms));
         const QString pairing = got ? summarizePairing(got->desktopPairing, english) + '|' : QString();
         QTEST(got ? pairing + summarizeAppSession(got->currentAppSession, english) : pairing, "expected");
         for (const QString& request : m_server.requests().mid(before))
@@ -238,11 +238,11 @@ private slots:
     void endlessBodyEndsAtTheCap() {
         m_server.setResponse("/v1/desktop/runtime/status",
                              {.body = QByteArray(64 << 10, ' '), .endless = true});
-        QNetworkAccessManager network;
+        const auto network = makeQtHttpClient();
         const long peakBefore = peakResidentKiB();
         QElapsedTimer elapsed;
         elapsed.start();
-        QVERIFY(!QCoro::waitFor(fetchDesktopRuntimeStatus(&network, m_server.baseUrl(), kToken)));
+        QVERIFY(!QCoro::waitFor(fetchDesktopRuntimeStatus(network.get(), m_server.baseUrl(), kToken)));
         // Generous bounds: the cap is reached in a fraction of a second and holds 4 MiB; only the
         // 8-second deadline or an unbounded buffer would come near them.
         QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));

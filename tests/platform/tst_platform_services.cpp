@@ -1,22 +1,45 @@
 // SPDX-License-Identifier: MIT
 #include "SkerrinDesktopEntry.h"
 #include "platform/LoginItemService.h"
+#include "platform/ModuleHttpClient.h"
 #include "platform/PlatformServices.h"
 #include "platform/SettingsStore.h"
 #include "platform/TerminalLauncher.h"
+#include "support/LoopbackServer.h"
 #include "support/TestRuntime.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 
-// The terminal launcher and its texts, the autostart entry as the desktop reads it, and settings
-// another process writes.
+// The terminal launcher and its texts, the autostart entry as the desktop reads it, settings
+// another process writes, and HTTP from the network module.
 class TestPlatformServices : public QObject {
     Q_OBJECT
     TemporaryHome m_home;
 
 private slots:
+    // The module sends through Qt Network; without it each request fails saying so, and standard
+    // error says why once.
+    void httpFromTheNetworkModule() {
+        LoopbackServer server;
+        server.setResponse("/ok", {.body = "fine"});
+        const HttpRequest request{QUrl(server.url("/ok")), {{"X-Check", "1"}}};
+        const auto http = makeModuleHttpClient(SKERRIN_NETWORK_MODULE);
+        const FinishedRequest answer = QCoro::waitFor(http->send(request, HttpMethod::get, {}));
+        QVERIFY2(answer.transportOk && answer.body == "fine", qPrintable(answer.errorText));
+        QByteArray streamed;
+        TransferOptions options;
+        options.sink = [&streamed](const QByteArray& piece) { return streamed += piece, std::nullopt; };
+        QVERIFY(QCoro::waitFor(http->streamGet(request.url, options)).ok && streamed == "fine");
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HTTP is off: "));
+        const auto missing = makeModuleHttpClient(m_home.path() + "/no-such-module.so");
+        QVERIFY(!QCoro::waitFor(missing->send(request, HttpMethod::get, {})).transportOk);
+        QTest::failOnWarning(QRegularExpression("HTTP is off"));
+        const FinishedTransfer none = QCoro::waitFor(missing->streamGet(request.url, options));
+        QVERIFY(!none.ok && none.errorText.contains("network module is not installed"));
+    }
     void terminalTexts() {
         QCOMPARE(terminalAppleScript("cd 'O'\\''Brien' && say \"hi\" \\\""),
                  "tell application \"Terminal\"\n    activate\n"

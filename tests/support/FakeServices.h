@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "net/QtHttpClient.h"
 #include "platform/PlatformServices.h"
 
 #include <QFileInfo>
@@ -71,8 +72,8 @@ public:
     void notify(const DesktopNotification&) override {}
 };
 
-// The real settings store, autostart entry (under the temporary home) and terminal launcher ($TERMINAL
-// and PATH choose it), fakes for the rest.
+// The real settings store, autostart entry (under the temporary home), HTTP client and terminal
+// launcher ($TERMINAL and PATH choose it), fakes for the rest.
 inline PlatformServices makeTestServices(const FakeDesktop& desktop = {}) {
     PlatformServices services;
     services.settings = makeSettingsStore();
@@ -80,6 +81,7 @@ inline PlatformServices makeTestServices(const FakeDesktop& desktop = {}) {
     services.volumes = std::make_unique<FakeVolumes>(desktop.removableRoot);
     services.appInfo = std::make_unique<FakeAppInfo>(desktop);
     services.notifier = std::make_unique<QuietNotifier>();
+    services.http = makeQtHttpClient(); // linked in, not loaded from beside the test
     services.openInTerminal = makeTerminalLauncher();
     services.copyToClipboard = [copied = desktop.copied](const QString& text) { copied->append(text); };
     services.openUrl = [opened = desktop.opened](const QUrl& url) { return opened->append(url), true; };

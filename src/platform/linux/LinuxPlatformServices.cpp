@@ -2,6 +2,7 @@
 #include "platform/PlatformServices.h"
 
 #include "platform/Companions.h"
+#include "platform/ModuleHttpClient.h"
 
 namespace skerrin {
 namespace {
@@ -18,7 +19,7 @@ QString runningExecutable(const QString& launcher) {
 } // namespace
 
 // Linux: Qt's settings, application facts, XDG autostart, volumes from /sys and QStorageInfo, the
-// first terminal emulator found, notifications over D-Bus.
+// first terminal emulator found, notifications over D-Bus, HTTP through Qt Network.
 PlatformServices makePlatformServices(const QString& launcher) {
     PlatformServices services;
     services.settings = makeSettingsStore();
@@ -26,6 +27,8 @@ PlatformServices makePlatformServices(const QString& launcher) {
     services.volumes = makeVolumeAccess();
     services.appInfo = makeAppInfo(runningExecutable(launcher));
     services.notifier = makeDesktopNotifier();
+    services.http =
+        makeModuleHttpClient(QString::fromStdString(companionFile("skerrin-network.so").string()));
     services.openInTerminal = makeTerminalLauncher();
     return services;
 }

@@ -2,8 +2,7 @@
 #include "platform/linux/ModuleDesktopNotifier.h"
 
 #include "platform/Companions.h"
-
-#include <QLibrary>
+#include "platform/Modules.h"
 
 namespace skerrin {
 namespace {
@@ -27,18 +26,10 @@ private:
         if (m_tried)
             return m_notifier.get();
         m_tried = true;
-        // Kept loaded for the rest of the run: the notifier's code lives there.
-        QLibrary module(m_modulePath);
         using Entry = DesktopNotifier* (*)();
-        const auto entry = m_modulePath.isEmpty()
-                               ? nullptr
-                               : reinterpret_cast<Entry>(module.resolve("skerrinSessionBusNotifier"));
-        if (entry)
+        if (const auto entry = reinterpret_cast<Entry>(
+                moduleEntry(m_modulePath, "skerrinSessionBusNotifier", "Desktop notifications are off")))
             m_notifier.reset(entry());
-        else
-            qWarning("Desktop notifications are off: %s", m_modulePath.isEmpty()
-                                                              ? "the notifications module is not installed"
-                                                              : qPrintable(module.errorString()));
         return m_notifier.get();
     }
 
