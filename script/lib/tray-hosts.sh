@@ -52,15 +52,15 @@ hosts_build_skerrin() {
 }
 
 # Skerrin where any user may run it: the program and what ships beside it (the tray application,
-# the command line's and the notifications modules; beside it in a build tree, in libexec/skerrin/
-# once installed), laid out the same way. Prints the copy's path.
+# the command line's, the network and the notifications modules; beside it in a build tree, in
+# libexec/skerrin/ once installed), laid out the same way. Prints the copy's path.
 hosts_copy_skerrin() { # skerrin, folder
   local dir="$2" from companion
   from="$(dirname "$1")"
   mkdir -p "$dir"
   chmod 755 "$dir"
   install -m 755 "$1" "$dir/skerrin"
-  for companion in skerrin-tray skerrin-cli.so skerrin-notifications.so; do
+  for companion in skerrin-tray skerrin-cli.so skerrin-network.so skerrin-notifications.so; do
     if [ -f "$from/$companion" ]; then install -m 755 "$from/$companion" "$dir/$companion"; fi
     if [ -f "$from/../libexec/skerrin/$companion" ]; then
       install -D -m 755 "$from/../libexec/skerrin/$companion" "$dir/../libexec/skerrin/$companion"
