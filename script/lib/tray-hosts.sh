@@ -41,13 +41,11 @@ hosts_stop() {
   return 0
 }
 
-# Builds Skerrin with the CMake preset $1 (and the tray application it starts, where that is a
-# program of its own); prints the program's path.
+# Builds Skerrin with the CMake preset $1 (`skerrin` builds what it starts and loads); prints the
+# program's path.
 hosts_build_skerrin() {
-  local targets=(skerrin)
   cmake --preset "$1" >/dev/null
-  if cmake --build --preset "$1" --target help | grep -qx 'skerrin-tray: phony'; then targets+=(skerrin-tray); fi
-  cmake --build --preset "$1" --target "${targets[@]}" -j "$(nproc)" >&2
+  cmake --build --preset "$1" --target skerrin -j "$(nproc)" >&2
   echo "$PWD/build/$1/src/skerrin"
 }
 
