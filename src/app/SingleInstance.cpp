@@ -15,11 +15,25 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace skerrin {
 namespace {
 
 const QByteArray kShowRequest = "show\n";
+
+// The socket's address, unless the path is too long for one.
+std::optional<sockaddr_un> socketAddress(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (std::size_t(name.size()) >= sizeof address.sun_path) {
+        std::fprintf(stderr, "skerrin: %s is too long a path for a socket\n", qPrintable(path));
+        return std::nullopt;
+    }
+    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+    return address;
+}
 
 // One connection from a later launch, read as it comes. It ends at its hang-up, or after two
 // seconds: one that connects and says nothing is not kept.
@@ -101,23 +115,20 @@ SingleInstance::Role SingleInstance::start() {
 // Only the holder of the lock gets here, so whatever socket file is left belongs to a crashed
 // instance and may go.
 void SingleInstance::listen() {
-    const QByteArray path = QFile::encodeName(m_socketPath);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    const std::optional<sockaddr_un> address = socketAddress(m_socketPath);
+    if (!address)
+        return;
     const auto fail = [this](const char* why) {
         std::fprintf(stderr, "skerrin: cannot listen on %s: %s; a second launch will not find this one\n",
                      qPrintable(m_socketPath), why);
     };
-    if (std::size_t(path.size()) >= sizeof address.sun_path)
-        return fail("the path is too long for a socket");
-    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
-    ::unlink(path.constData());
+    ::unlink(address->sun_path);
     const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (listener < 0)
         return fail(std::strerror(errno));
     // Only this user may ask (the runtime folder is the user's alone as well).
-    if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::chmod(path.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(listener, 8) != 0) {
+    if (::bind(listener, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
+        ::chmod(address->sun_path, S_IRUSR | S_IWUSR) != 0 || ::listen(listener, 8) != 0) {
         fail(std::strerror(errno));
         ::close(listener);
         return;
@@ -136,20 +147,15 @@ void SingleInstance::closeListener() {
 }
 
 bool SingleInstance::handOver() {
-    const QByteArray path = QFile::encodeName(m_socketPath);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (std::size_t(path.size()) >= sizeof address.sun_path) {
-        std::fprintf(stderr, "skerrin: %s is too long a path for a socket\n", qPrintable(m_socketPath));
+    const std::optional<sockaddr_un> address = socketAddress(m_socketPath);
+    if (!address)
         return false;
-    }
-    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
     // The running instance may have taken the lock without listening yet: retry for a moment.
     const QDeadlineTimer deadline(2000);
     for (;;) {
         const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (client >= 0 &&
-            ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            ::connect(client, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0) {
             // A few bytes into a fresh connection's buffer: written at once, or not at all.
             const bool written = ::send(client, kShowRequest.constData(), std::size_t(kShowRequest.size()),
                                         MSG_NOSIGNAL) == kShowRequest.size();

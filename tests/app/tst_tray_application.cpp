@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QMenu>
 #include <QProcess>
@@ -217,6 +218,10 @@ private slots:
         QVERIFY(writeFile(m_socket, "left behind"));
         SingleInstance next("test.Skerrin");
         QCOMPARE(next.start(), SingleInstance::Role::primary);
+        // Only this user may ask the running instance for anything.
+        QCOMPARE(QFileInfo(m_socket).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther),
+                 QFile::Permissions());
         QSignalSpy shown(&next, &SingleInstance::showRequested);
         for (int launch = 1; launch <= 2; ++launch) {
             SingleInstance later("test.Skerrin");
