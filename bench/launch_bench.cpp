@@ -28,7 +28,7 @@ int main() {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
     ::setenv("LD_PRELOAD", WATCH_WHERE_QT_IS, 1);
 
-    constexpr int runs = 20;
+    constexpr int runs = 40;
     std::vector<double> appWall, appPeak, baseWall, basePeak, textWall, textPeak;
     measure({SKERRIN_BINARY, "--windowed"}); // warm the page cache
     measure({TEXT_WINDOW, "--bare"});
