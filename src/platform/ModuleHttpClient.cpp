@@ -10,11 +10,12 @@ const QString kNoModuleText = QStringLiteral("HTTP is not available: the network
 
 class ModuleHttpClient final : public HttpClient {
 public:
-    explicit ModuleHttpClient(QString modulePath) : m_modulePath(std::move(modulePath)) {}
+    explicit ModuleHttpClient(QString modulePath)
+        : m_client(std::move(modulePath), "skerrinQtHttpClient", "HTTP is off") {}
 
     QCoro::Task<FinishedRequest> send(HttpRequest request, HttpMethod method,
                                       RequestOptions options) override {
-        HttpClient* client = loaded();
+        HttpClient* client = m_client.get();
         if (!client) {
             FinishedRequest failed;
             failed.errorText = kNoModuleText;
@@ -25,7 +26,7 @@ public:
     }
 
     QCoro::Task<FinishedTransfer> streamGet(QUrl url, TransferOptions options) override {
-        HttpClient* client = loaded();
+        HttpClient* client = m_client.get();
         if (!client) {
             FinishedTransfer failed;
             failed.errorText = kNoModuleText;
@@ -36,20 +37,7 @@ public:
     }
 
 private:
-    HttpClient* loaded() {
-        if (!m_tried) {
-            m_tried = true;
-            using Entry = HttpClient* (*)();
-            if (const auto entry =
-                    reinterpret_cast<Entry>(moduleEntry(m_modulePath, "skerrinQtHttpClient", "HTTP is off")))
-                m_client.reset(entry());
-        }
-        return m_client.get();
-    }
-
-    QString m_modulePath;
-    bool m_tried = false;
-    std::unique_ptr<HttpClient> m_client;
+    ModuleObject<HttpClient> m_client;
 };
 
 } // namespace

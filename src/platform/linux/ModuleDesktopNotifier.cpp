@@ -9,33 +9,21 @@ namespace {
 
 class ModuleDesktopNotifier final : public DesktopNotifier {
 public:
-    explicit ModuleDesktopNotifier(QString modulePath) : m_modulePath(std::move(modulePath)) {}
+    explicit ModuleDesktopNotifier(QString modulePath)
+        : m_notifier(std::move(modulePath), "skerrinSessionBusNotifier", "Desktop notifications are off") {}
 
     bool isAvailable() const override {
-        DesktopNotifier* notifier = loaded();
+        DesktopNotifier* notifier = m_notifier.get();
         return notifier && notifier->isAvailable();
     }
 
     void notify(const DesktopNotification& notification) override {
-        if (DesktopNotifier* notifier = loaded())
+        if (DesktopNotifier* notifier = m_notifier.get())
             notifier->notify(notification);
     }
 
 private:
-    DesktopNotifier* loaded() const {
-        if (m_tried)
-            return m_notifier.get();
-        m_tried = true;
-        using Entry = DesktopNotifier* (*)();
-        if (const auto entry = reinterpret_cast<Entry>(
-                moduleEntry(m_modulePath, "skerrinSessionBusNotifier", "Desktop notifications are off")))
-            m_notifier.reset(entry());
-        return m_notifier.get();
-    }
-
-    QString m_modulePath;
-    mutable bool m_tried = false;
-    mutable std::unique_ptr<DesktopNotifier> m_notifier;
+    ModuleObject<DesktopNotifier> m_notifier;
 };
 
 } // namespace
